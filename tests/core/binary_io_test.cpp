@@ -1,0 +1,3 @@
+#include "core/binary_io.h"
+#include <gtest/gtest.h>
+TEST(BinaryIo, placeholder) { SUCCEED(); }
