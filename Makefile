@@ -1,0 +1,42 @@
+# Quick start: `make demo` and `make test` on a fresh Debian 12 machine.
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+CLI := $(BUILD_DIR)/src/cli/harlox-cli
+
+.PHONY: all deps configure build demo test bench sanitize clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+demo: build
+	@scripts/demo.sh $(CLI) out
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	@cmake -S . -B $(BUILD_DIR)-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DHARLOX_GUI=OFF >/dev/null
+	@cmake --build $(BUILD_DIR)-release --target harlox_bench -j $(JOBS)
+	@$(BUILD_DIR)-release/bench/harlox_bench
+
+# The model library's tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	@cmake -S . -B $(BUILD_DIR)-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHARLOX_GUI=OFF -DHARLOX_BENCH=OFF \
+		-DHARLOX_SANITIZE=ON $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD_DIR)-asan -j $(JOBS)
+	@cd $(BUILD_DIR)-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-asan $(BUILD_DIR)-release out
