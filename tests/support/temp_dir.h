@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <csignal>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -42,5 +44,28 @@ inline void writeAll(const std::string& path, const std::vector<std::uint8_t>& b
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
+
+// Limits the size of files this process may write (RLIMIT_FSIZE) while it lives, so writes
+// fail with EFBIG exactly as on a full disk. Works for root, unlike read-only folders.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = old_;
+        lim.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
 
 } // namespace harlox::test
