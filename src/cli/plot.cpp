@@ -1,0 +1,67 @@
+#include "cli/plot.h"
+
+#include "core/diagram_model.h"
+
+#ifdef HARLOX_CLI_PLOT
+#include "gui/diagram_renderer.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QSize>
+#include <QString>
+#endif
+
+namespace harlox::cli {
+
+#ifdef HARLOX_CLI_PLOT
+
+namespace {
+
+// Fonts and images need a QGuiApplication. The tool never shows a window, so unless the user
+// chose a platform it draws offscreen and works without a display.
+bool ensureGuiApplication(std::string& error) {
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        if (qobject_cast<QGuiApplication*>(app)) return true;
+        error = "plotting needs a Qt GUI application, but a non-GUI one is running";
+        return false;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "harlox-cli";
+    static char* argv[] = {name, nullptr};
+    // Kept until the process ends: destroying it after main() would outlive the Qt plugins.
+    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    return app != nullptr;
+}
+
+} // namespace
+
+bool plottingAvailable() {
+    return true;
+}
+
+bool renderDiagramToFile(const DiagramModel& model, const std::string& path, int width, int height,
+                         std::string& error) {
+    if (!ensureGuiApplication(error)) return false;
+    QString why;
+    if (!DiagramRenderer::saveToFile(model, QFile::decodeName(path.c_str()), QSize(width, height), &why)) {
+        error = why.toStdString();
+        return false;
+    }
+    return true;
+}
+
+#else
+
+bool plottingAvailable() {
+    return false;
+}
+
+bool renderDiagramToFile(const DiagramModel&, const std::string&, int, int, std::string& error) {
+    error = "this harlox-cli was built without Qt (HARLOX_GUI=OFF), so it cannot draw diagrams";
+    return false;
+}
+
+#endif
+
+} // namespace harlox::cli

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "core/axis_ticks.h"
+#include "core/diagram_model.h"
+
+#include <QColor>
+#include <QPen>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+class QImage;
+class QPainter;
+
+namespace harlox {
+
+struct RenderOptions {
+    // Target units per screen pixel of the reference 560 x 380 window. 0 derives it from the
+    // target's area, so a large image or a print frame looks like an enlarged window.
+    double unit = 0.0;
+    // Printing: no background fill (the paper is white) and no cursor read-out.
+    bool printing = false;
+    // The print-diagrams page writes each title above its frame itself.
+    bool drawTitle = true;
+};
+
+// Where one render put the plot area and how values map onto it; the view uses it to turn
+// a mouse position into a cursor frequency.
+struct DiagramLayout {
+    QRectF plot;
+    AxisMapping x;
+    AxisMapping y;
+    double unit = 1.0;
+};
+
+// The one drawing routine for diagram models: window, image, SVG and printer.
+class DiagramRenderer {
+public:
+    static constexpr int kReferenceWidth = 560;
+    static constexpr int kReferenceHeight = 380;
+
+    static DiagramLayout render(QPainter& painter, const QRectF& target, const DiagramModel& model,
+                                const RenderOptions& options = {});
+    // The geometry render would use, without drawing.
+    static DiagramLayout layout(const QRectF& target, const DiagramModel& model,
+                                const RenderOptions& options = {});
+
+    // sqrt(area / reference area), never below 0.5.
+    static double autoUnit(const QSizeF& size);
+    static QColor color(PenColor c);
+    static QColor phaseColor();
+    // The pen of a curve at the given unit (Thick is 3 units, the others 1.5).
+    static QPen qpen(const Pen& pen, double unit);
+
+    // A white image of the given size (device-independent pixels) with the diagram.
+    static QImage toImage(const DiagramModel& model, const QSize& size, const RenderOptions& options = {},
+                          qreal devicePixelRatio = 1.0);
+    // Writes PNG or SVG by the file name's extension, atomically. Needs a QGuiApplication.
+    [[nodiscard]] static bool saveToFile(const DiagramModel& model, const QString& path, const QSize& size,
+                                         QString* error = nullptr, const RenderOptions& options = {});
+
+    // The value of curve c (or of the phase with c == -1) at x, interpolated between the
+    // neighbouring finite points; NaN outside the curve. Divided by the model's y divisor.
+    static double valueAt(const DiagramModel& model, int c, double x);
+};
+
+} // namespace harlox

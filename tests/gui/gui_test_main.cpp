@@ -1,0 +1,13 @@
+// The widget tests share one QApplication. Without a display they run on the offscreen
+// platform (also set by ctest, but test discovery runs the binary directly).
+#include <QApplication>
+#include <QtGlobal>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
