@@ -1,3 +1,4 @@
+#include "cli/box_command.h"
 #include "cli/unit_command.h"
 #include "core/program_dir.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exitCode = 0;
     harlox::cli::addUnitCommands(app, exitCode);
+    harlox::cli::addBoxCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

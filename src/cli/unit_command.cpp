@@ -1,9 +1,13 @@
 #include "cli/unit_command.h"
 
 #include "driver/spk_data.h"
+#include "driver/unit_completion.h"
 
 #include <CLI/CLI.hpp>
+#include <iostream>
+#include <memory>
 #include <ostream>
+#include <utility>
 
 namespace harlox::cli {
 
@@ -41,6 +45,48 @@ int showUnit(const std::string& path, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
+namespace {
+
+// The fields that must be non-zero for a simulation, as the sufficiency test counts them.
+constexpr UnitField kRequired[] = {UnitField::Sd,  UnitField::Vas, UnitField::Cms, UnitField::Cas,
+                                   UnitField::Qes, UnitField::Qms, UnitField::Qts, UnitField::Re,
+                                   UnitField::Mms, UnitField::Mmd, UnitField::Rms, UnitField::fs,
+                                   UnitField::Bl};
+
+} // namespace
+
+int completeUnit(const std::string& inPath, const std::string& outPath, std::ostream& out,
+                 std::ostream& err) {
+    TSpkData unit;
+    if (!unit.Load(inPath)) {
+        err << "harlox-cli: cannot read unit file '" << inPath << "': " << unit.lastError() << '\n';
+        return 1;
+    }
+    const TSpkData before(unit);
+    TUnitCompletion::calcMissingFields(unit);
+    if (!unit.Save(outPath)) {
+        err << "harlox-cli: could not write unit file '" << outPath << "'\n";
+        return 1;
+    }
+    std::string filled;
+    for (const UnitField f : allUnitFields()) {
+        if (unitFieldValue(before, f) == 0.0 && unitFieldValue(unit, f) != 0.0) {
+            filled += std::string(filled.empty() ? "" : " ") + unitFieldInfo(f).label;
+        }
+    }
+    out << "wrote " << outPath << '\n';
+    out << "filled: " << (filled.empty() ? std::string("nothing") : filled) << '\n';
+    if (!unit.isSufficient()) {
+        std::string missing;
+        for (const UnitField f : kRequired) {
+            if (unitFieldValue(unit, f) == 0.0)
+                missing += std::string(missing.empty() ? "" : " ") + unitFieldInfo(f).label;
+        }
+        out << "too few parameters for a simulation; still missing: " << missing << '\n';
+    }
+    return 0;
+}
+
 void addUnitCommands(CLI::App& app, int& exitCode) {
     auto* unit = app.add_subcommand("unit", "Driver unit files (.unt)");
     unit->require_subcommand(1);
@@ -54,6 +100,13 @@ void addUnitCommands(CLI::App& app, int& exitCode) {
     auto showPath = std::make_shared<std::string>();
     show->add_option("FILE", *showPath, "unit file to read")->required();
     show->callback([showPath, &exitCode] { exitCode = showUnit(*showPath, std::cout, std::cerr); });
+
+    auto* complete = unit->add_subcommand("complete", "Fill the missing parameters of IN and write OUT");
+    auto paths = std::make_shared<std::pair<std::string, std::string>>();
+    complete->add_option("IN", paths->first, "unit file to read")->required();
+    complete->add_option("OUT", paths->second, "unit file to write (may be IN)")->required();
+    complete->callback(
+        [paths, &exitCode] { exitCode = completeUnit(paths->first, paths->second, std::cout, std::cerr); });
 }
 
 } // namespace harlox::cli

@@ -1,0 +1,90 @@
+#include "box/bass_reflex_box.h"
+
+#include "box/box_object.h"
+#include "box/complex_math.h"
+#include "box/port_object.h"
+
+#include <cmath>
+
+namespace harlox {
+
+namespace {
+
+double levelOrZero(const Complex& p) {
+    return p == Complex(0.0, 0.0) ? 0.0 : levelDb(p);
+}
+
+} // namespace
+
+TBassReflexBox::TBassReflexBox(UiHost& ui) : TBoxEmbryo(ui) {
+    createBox(box_, "Box", true);
+    createPort(port1_, "Port");
+    splWindow_.addCurve(SPL.data(), Pen{PenColor::Black, PenStyle::Thick}, "Total");
+    splWindow_.addCurve(driverSPL.data(), Pen{PenColor::Red, PenStyle::Solid}, "Driver");
+    splWindow_.addCurve(portSPL.data(), Pen{PenColor::Blue, PenStyle::Solid}, "Port");
+    // The frequency fit fills and shows its target here.
+    splWindow_.addCurve(nullptr, Pen{PenColor::Black, PenStyle::Dash}, "Target");
+    airSpeedWindow_.setLogX(true);
+    airSpeedWindow_.addCurve(airSpeed.data(), Pen{PenColor::Black, PenStyle::Solid}, "Port");
+    addWindow(airSpeedWindow_);
+    TBassReflexBox::Reset();
+}
+
+void TBassReflexBox::Reset() {
+    TBoxEmbryo::Reset();
+    port1_->Reset();
+    // A new project's port is tuned with the box it sits in.
+    port1_->setVbox(box_->Vb);
+}
+
+void TBassReflexBox::setVb(double volume) {
+    TBoxEmbryo::setVb(volume);
+    port1_->setVbox(volume);
+}
+
+void TBassReflexBox::ComputeBackLoad() {
+    const int n = grid().count;
+    for (int i = 0; i < n; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const Complex& zb = box_->Zbox[k];
+        const Complex& zp = port1_->Zport[k];
+        // Box and port in parallel behind the cone; the port takes the share zb / (zb + zp)
+        // of the volume velocity pushed into the box.
+        portShare_[k] = divide(zb, zb + zp);
+        Zback[k] = multiply(portShare_[k], zp);
+    }
+}
+
+void TBassReflexBox::ComputePressure() {
+    const FrequencyGrid& g = grid();
+    const TSpeakerObject& d = *front_;
+    TPortObject& port = *port1_;
+    const double n = d.driverCount;
+    const bool limited = TPortObject::nonLinear();
+    const double vlim = port.airSpeedLimit();
+    const double perArea = 1.0 / (port.S * port.ports);
+    for (int i = 0; i < g.count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const Complex kf = K * g.f[k];
+        Pcone[k] = multiply(kf, d.U[k]) * n;
+        driverSPL[k] = levelOrZero(Pcone[k]);
+        // pbox = U·Zbr·n and Uport = pbox / Zport.
+        Complex uport = multiply(d.U[k], portShare_[k]) * n;
+        double v = magnitude(uport) * perArea;
+        if (limited) TPortObject::limitAirSpeed(vlim, v, uport);
+        port.Uport[k] = uport;
+        airSpeed[k] = v;
+        port.Pport[k] = multiply(kf, uport);
+        portSPL[k] = levelOrZero(port.Pport[k]);
+        // The port radiates in antiphase to the front of the cone.
+        P[k] = Pcone[k] - port.Pport[k];
+    }
+}
+
+void TBassReflexBox::UpdateDiagrams() {
+    TBoxEmbryo::UpdateDiagrams();
+    airSpeedWindow_.setFixedXRange(0.0);
+    airSpeedWindow_.setFixedYRange(0.0);
+}
+
+} // namespace harlox

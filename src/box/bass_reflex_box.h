@@ -1,0 +1,47 @@
+#pragma once
+
+#include "box/box_embryo.h"
+
+namespace harlox {
+
+// A driver configuration in a vented box: one box volume and one port element (standing
+// for one or several identical vents). The total sound is the cone's minus the port's.
+class TBassReflexBox : public TBoxEmbryo {
+public:
+    static constexpr int kTypeCode = 1;
+
+    explicit TBassReflexBox(UiHost& ui);
+
+    [[nodiscard]] int typeCode() const override { return kTypeCode; }
+    [[nodiscard]] const char* typeName() const override { return "Bassreflex box"; }
+    [[nodiscard]] const char* heading() const override { return "BASSREFLEX BOX"; }
+
+    void Reset() override;
+    // The port's Vbox follows the box volume.
+    void setVb(double volume) override;
+
+    TBoxObject& box() { return *box_; }
+    [[nodiscard]] const TBoxObject& box() const { return *box_; }
+    TPortObject& port() { return *port1_; }
+    [[nodiscard]] const TPortObject& port() const { return *port1_; }
+
+    DiagramModel& airSpeedWindow() { return airSpeedWindow_; }
+    [[nodiscard]] const DiagramModel& airSpeedWindow() const { return airSpeedWindow_; }
+
+    std::array<double, kMaxPoints> driverSPL{}; // dB, the cones alone
+    std::array<double, kMaxPoints> portSPL{};   // dB, the port alone
+    std::array<double, kMaxPoints> airSpeed{};  // m/s RMS in the port
+    std::array<Complex, kMaxPoints> Pcone{};    // cone pressure at 1 m re 20 uPa
+
+protected:
+    void ComputeBackLoad() override;
+    void ComputePressure() override;
+    void UpdateDiagrams() override;
+    [[nodiscard]] const char* f3Indent() const override { return "  "; }
+
+private:
+    DiagramModel airSpeedWindow_{"Airspeed in port", "Hz", "m/s"};
+    std::array<Complex, kMaxPoints> portShare_{}; // Zbox / (Zbox + Zport)
+};
+
+} // namespace harlox

@@ -1,0 +1,573 @@
+#include "box/box_embryo.h"
+
+#include "box/box_object.h"
+#include "box/complex_math.h"
+#include "box/port_object.h"
+#include "core/command_ids.h"
+#include "core/format.h"
+#include "core/program_dir.h"
+#include "output/curve_writer.h"
+
+#include <cmath>
+#include <optional>
+
+namespace harlox {
+
+namespace {
+
+// Degrees of phase change per Hz to milliseconds of delay: -1000 / 360.
+constexpr double kDelayFactor = -2.7777777777777777;
+// RMS volume velocity to millimetres peak-to-peak.
+constexpr double kExcursionFactor = 1000.0 * 2.828;
+
+// The commands a new project greys until a driver unit is loaded.
+constexpr int kGreyedOnReset[] = {
+    cmd::Calculate,
+    cmd::DriverConfig,
+    cmd::Box,
+    cmd::MeasSetup,
+    cmd::Save,
+    cmd::SaveAs,
+    cmd::PrintWindow,
+    cmd::CopyWindow,
+    cmd::UserNote,
+    cmd::ExportGroupDelay,
+    cmd::ExportImpedance,
+    cmd::ExportSplRoom,
+    cmd::ExportSpl,
+    cmd::ExportSplWaveModes,
+    cmd::ExportTransient,
+    cmd::RearDriverConfig,
+    cmd::PrintDiagrams,
+    cmd::TransientResp,
+    cmd::RoomCabinet,
+    cmd::Snapshot,
+};
+
+} // namespace
+
+TBoxEmbryo::TBoxEmbryo(UiHost& ui)
+    : ui_(ui), front_(std::make_unique<TSpeakerObject>()), rear_(std::make_unique<TSpeakerObject>()),
+      splSelector_{kSplExportFilter, kSplExportExtension, false, {}},
+      impedanceSelector_{kImpedanceExportFilter, kImpedanceExportExtension, false, {}} {
+    const double* x = grid().f.data();
+    for (DiagramModel* w : {&splWindow_, &excursionWindow_, &impedanceWindow_, &groupDelayWindow_}) {
+        w->setX(x);
+        w->setLogX(true);
+        addWindow(*w);
+    }
+    splWindow_.setPhase(splPhase.data());
+    excursionWindow_.addCurve(front_->excursion.data(), Pen{PenColor::Black, PenStyle::Solid}, "Driver unit");
+    impedanceWindow_.addCurve(front_->impedance.data(), Pen{PenColor::Black, PenStyle::Solid}, "");
+    impedanceWindow_.setPhase(impedancePhase.data());
+    groupDelayWindow_.addCurve(groupDelay.data(), Pen{PenColor::Black, PenStyle::Solid}, "");
+    for (int i = 0; i < windowCount_; ++i)
+        windows_[static_cast<std::size_t>(i)]->setPointCount(setup().pointCount);
+    fitSettings_.Reset();
+}
+
+TBoxEmbryo::~TBoxEmbryo() = default;
+
+void TBoxEmbryo::addWindow(DiagramModel& w) {
+    if (windowCount_ < static_cast<int>(windows_.size()))
+        windows_[static_cast<std::size_t>(windowCount_++)] = &w;
+    w.setX(grid().f.data());
+    w.setPointCount(setup().pointCount);
+}
+
+TBoxObject& TBoxEmbryo::createBox(std::unique_ptr<TBoxObject>& slot, const char* name, bool showQl) {
+    slot = std::make_unique<TBoxObject>(name, showQl);
+    auto& shadow = &slot == &box2_ ? sheetBox2_ : sheetBox_;
+    shadow = std::make_unique<TBoxObject>(name, showQl);
+    return *slot;
+}
+
+TPortObject& TBoxEmbryo::createPort(std::unique_ptr<TPortObject>& slot, const char* name) {
+    slot = std::make_unique<TPortObject>(name);
+    auto& shadow = &slot == &port2_ ? sheetPort2_ : sheetPort1_;
+    shadow = std::make_unique<TPortObject>(name);
+    return *slot;
+}
+
+// ---- project state and commands ----------------------------------------------------
+
+void TBoxEmbryo::greyProjectCommands() {
+    for (const int id : kGreyedOnReset)
+        ui_.grey(id);
+    if (!hasStdWaveModesExport()) ui_.remove(cmd::ExportSplWaveModes);
+}
+
+void TBoxEmbryo::Reset() {
+    setup().setupChanged = 1;
+    needsRegrid_ = true;
+    resetTransientResponse();
+    front_->Reset();
+    rear_->Reset();
+    if (box_) box_->Reset();
+    if (box2_) box2_->Reset();
+    fitSettings_.Reset();
+    UpdateCalculateCommand();
+    greyProjectCommands();
+    userNote_.clear();
+    for (int i = 0; i < windowCount_; ++i)
+        windows_[static_cast<std::size_t>(i)]->clear();
+    sheet_.written = false;
+    f3_ = 0.0;
+    lastPassCount_ = 0;
+    projectFileName_.clear();
+    frontUnitPath_.clear();
+    rearUnitPath_.clear();
+    projectTitle_ = std::string(kProductCaption) + " - " + typeName();
+    frameCaption_ = projectTitle_;
+}
+
+void TBoxEmbryo::setVb(double volume) {
+    if (!box_) return;
+    box_->Vb = volume;
+    box_->boxChanged = 1;
+}
+
+void TBoxEmbryo::UpdateCalculateCommand() {
+    if (front_->unitOk != 0) {
+        ui_.enable(cmd::Calculate);
+    } else {
+        ui_.grey(cmd::Calculate);
+    }
+}
+
+void TBoxEmbryo::enableCommandUnlessOpen(int id, ProjectDialog d) {
+    if (!dialogOpen(d)) ui_.enable(id);
+}
+
+void TBoxEmbryo::postChangeNotification(int code) {
+    ui_.post([this, alive = std::weak_ptr<int>(alive_), code] {
+        if (alive.lock()) ChangeNotification(code);
+    });
+}
+
+bool TBoxEmbryo::LoadDriverUnit() {
+    const std::optional<std::string> path = ui_.selectFile(unitSelector_, FileMode::Open);
+    if (!path) return false;
+    if (!front_->Load(*path)) {
+        ui_.error(kUnitLoadCaption, kUnitOpenFailedText);
+        return false;
+    }
+    changed_ = true;
+    const bool complete = front_->unitOk != 0;
+    if (!complete) {
+        ui_.error(kUnitLoadCaption, kTooFewParametersText);
+    } else {
+        frontUnitPath_ = makeRelativeToProgramDir(*path);
+        ui_.enable(cmd::Calculate);
+        enableCommandUnlessOpen(cmd::DriverConfig, ProjectDialog::DriverConfig);
+        enableCommandUnlessOpen(cmd::DriverEdit, ProjectDialog::DriverEditor);
+        enableCommandUnlessOpen(cmd::Box, ProjectDialog::Box);
+        enableCommandUnlessOpen(cmd::MeasSetup, ProjectDialog::MeasureSetup);
+        enableCommandUnlessOpen(cmd::TransientResp, ProjectDialog::TransientResponse);
+        enableCommandUnlessOpen(cmd::RoomCabinet, ProjectDialog::RoomCabinet);
+        enableCommandUnlessOpen(cmd::Snapshot, ProjectDialog::Snapshot);
+    }
+    postChangeNotification(0);
+    front_->unitChanged = 1;
+    UpdateCalculateCommand();
+    ui_.repaint();
+    return complete;
+}
+
+void TBoxEmbryo::ChangeNotification(int code) {
+    if (code == kChangeSaved) {
+        changed_ = false;
+        return;
+    }
+    changed_ = true;
+    splWindow_.setPhaseShown(setup().hidePhase == 0);
+    if (code != 1 && code != kChangeDataSheetOnly) UpdateCalculateCommand();
+    refreshRoomCabinetInputs();
+    if (setup().calculateImmediately != 0 || code == kChangeDataSheetOnly) {
+        Calculate(code == kChangeDataSheetOnly ? 1 : 0);
+    }
+}
+
+bool TBoxEmbryo::CanClose() {
+    closeTransientResponseDialog();
+    if (!changed_) return true;
+    switch (ui_.ask(kBoxProjectCaption, kSaveQuestionText)) {
+    case MessageResult::Yes:
+        // The answer is yes whatever the save's outcome.
+        (void)Save();
+        return true;
+    case MessageResult::No:
+        return true;
+    case MessageResult::Cancel:
+    case MessageResult::Ok:
+        return false;
+    }
+    return false;
+}
+
+void TBoxEmbryo::PostCreation(bool loadedFromFile) {
+    if (loadedFromFile) {
+        const std::string file = fileNamePart(projectFileName_);
+        const std::size_t dot = file.rfind('.');
+        const std::string name = dot == std::string::npos ? file : file.substr(0, dot);
+        const std::string ext = dot == std::string::npos ? std::string() : file.substr(dot);
+        frameCaption_ = strprintf("%s - %s%s", projectTitle_.c_str(), name.c_str(), ext.c_str());
+    } else {
+        frameCaption_ = strprintf("%s", projectTitle_.c_str());
+    }
+}
+
+std::string TBoxEmbryo::ShowFileName() const {
+    return "Filename\t" + fileNamePart(projectFileName_);
+}
+
+void TBoxEmbryo::setUserNote(std::string_view text) {
+    userNote_ = std::string(text.substr(0, std::min(text.size(), kUserNoteSize - 1)));
+    changed_ = true;
+    ui_.repaint();
+}
+
+void TBoxEmbryo::ComputeDerivedValues() {
+    const TSpeakerObject& d = *front_;
+    VasEff_ = d.driverCount * d.Vas;
+    if (d.isobaric != 0) VasEff_ *= 0.5;
+    const double m = (d.Mms + d.extraMass) / d.Mms;
+    const double k = std::sqrt(1.0 / m);
+    fsEff_ = d.fs * k;
+    const double mS = d.sourceMultiplier();
+    const double QesEff = k * m * d.Qes * (d.hotResistance(setup().Ug) + setup().Rg * mS) / d.Re;
+    QtsEff_ = QesEff > 0.0 ? 1.0 / (1.0 / (k * m * d.Qms) + 1.0 / QesEff) : 100.0;
+}
+
+// ---- the calculation -----------------------------------------------------------------
+
+void TBoxEmbryo::Calculate(int flag) {
+    if (front_->unitOk == 0) return;
+    if (flag == 0) {
+        PrepareCalculation();
+        lastPassCount_ = 0;
+        while (passCounter_ != 2) {
+            ComputeAcousticLoad();
+            ComputeImpedance();
+            ComputeExcursion();
+            // The suspension adapts to the excursion just found, then the chain runs again.
+            if (passCounter_ == 0) front_->ApplyCmsNonlinearity(grid());
+            ++passCounter_;
+            ++lastPassCount_;
+        }
+        front_->ApplyBlNonlinearity(grid().count);
+        ComputePressure();
+        ComputeResponse();
+        if (!fastMode_) {
+            updateRoomCabinet();
+            FindMinus3dB();
+        }
+    }
+    if (!fastMode_) captureSheet();
+    if (flag == 0) UpdateDiagrams();
+}
+
+void TBoxEmbryo::PrepareCalculation() {
+    ui_.setWaitCursor(true);
+    K = pressureFactor();
+    MeasureSetup& s = setup();
+    if (s.setupChanged != 0 || needsRegrid_) {
+        s.rebuildGrid();
+        for (auto* b : {box_.get(), box2_.get()}) {
+            if (b) b->boxChanged = 1;
+        }
+        for (auto* p : {port1_.get(), port2_.get()}) {
+            if (p) p->portChanged = 1;
+        }
+        front_->unitChanged = 1;
+    }
+    for (auto* b : {box_.get(), box2_.get()}) {
+        if (b) b->Compute();
+    }
+    for (auto* p : {port1_.get(), port2_.get()}) {
+        if (p) p->Compute();
+    }
+    if (front_->unitChanged != 0) front_->ComputeDriverData(grid(), s.Ug, &ui_);
+    front_->ComputeZam(grid());
+    passCounter_ = front_->cmsNonlinearActive() ? 0 : 1;
+    for (int i = 0; i < windowCount_; ++i)
+        windows_[static_cast<std::size_t>(i)]->setPointCount(grid().count);
+    ComputeBackLoad();
+}
+
+void TBoxEmbryo::ComputeAcousticLoad() {
+    const TSpeakerObject& d = *front_;
+    const double n = d.driverCount;
+    const int count = grid().count;
+    // n cones share the volume behind them, so each sees n times its impedance.
+    for (int i = 0; i < count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        ZA[k] = n * Zback[k] + d.Zam[k] + d.Zrad[k];
+    }
+}
+
+void TBoxEmbryo::ComputeImpedance() {
+    TSpeakerObject& d = *front_;
+    const bool isobaric = d.isobaric != 0;
+    const double mZ = d.impedanceMultiplier();
+    const double motional = d.Bl2 / d.Sd2;
+    // The shown impedance of a first pass is overwritten by the second.
+    const bool display = !fastMode_ && passCounter_ != 0;
+    const int count = grid().count;
+    for (int i = 0; i < count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        // The second unit of an isobaric pair loads the first; the pair's motional
+        // impedance sees half the load.
+        if (isobaric) ZA[k] += d.Zam[k];
+        const Complex z = isobaric ? ZA[k] * 0.5 : ZA[k];
+        // Bl² / (Sd²·z)
+        const double scale = motional / squaredMagnitude(z);
+        Zmot[k] = Complex(z.real() * scale, -z.imag() * scale);
+        d.Zin[k] = d.ReHot[k] + Zmot[k];
+        if (display) {
+            const Complex shown = (d.Zin[k] + d.ZLe[k]) * mZ;
+            d.impedance[k] = magnitude(shown);
+            impedancePhase[k] = phaseDegrees(shown);
+        }
+    }
+}
+
+void TBoxEmbryo::ComputeExcursion() {
+    TSpeakerObject& d = *front_;
+    const MeasureSetup& s = setup();
+    const FrequencyGrid& g = grid();
+    const double mS = d.sourceMultiplier();
+    const double Rs = s.Rg * mS;
+    const double Ls = s.Lg * mS;
+    const double u = s.Ug * d.voltageMultiplier();
+    double forceFactor = d.Bl;
+    if (d.isobaric != 0) forceFactor *= 2.0;
+    if (d.dualCoil != 0) forceFactor *= 2.0;
+    // Bl·I/Sd with I = Ug'/(Zin + Rs + jwLs), and U = that / ZA: one quotient per point.
+    const double drive = forceFactor * u / d.Sd;
+    const double excursionScale = drive * kExcursionFactor / d.Sd;
+    for (int i = 0; i < g.count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const double w = g.w[k];
+        // Le shapes the impedance curve only; it is not part of the drive current.
+        const Complex loop = d.Zin[k] + Complex(Rs, w * Ls);
+        const Complex m = multiply(loop, ZA[k]);
+        const double inverse = 1.0 / squaredMagnitude(m);
+        d.U[k] = Complex(m.real() * drive * inverse, -m.imag() * drive * inverse);
+        d.excursion[k] = excursionScale * std::sqrt(inverse) / w;
+    }
+}
+
+void TBoxEmbryo::ComputeResponse() {
+    TSpeakerObject& d = *front_;
+    const FrequencyGrid& g = grid();
+    const int n = g.count;
+    d.SpliceImportedData(g, P.data());
+    for (int i = 0; i < n; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        if (P[k] == Complex(0.0, 0.0)) {
+            SPL[k] = 0.0;
+            splPhase[k] = 0.0;
+            continue;
+        }
+        SPL[k] = levelDb(P[k]);
+        if (!fastMode_) splPhase[k] = phaseDegrees(P[k]);
+    }
+    if (fastMode_) return;
+
+    if (n < 3) {
+        for (int i = 0; i < n; ++i)
+            groupDelay[static_cast<std::size_t>(i)] = 0.0;
+        return;
+    }
+    for (int i = 1; i <= n - 2; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        double dp = splPhase[k + 1] - splPhase[k - 1];
+        // A jump across the +-180 degree seam is a small change the other way round.
+        if (dp > 180.0) dp -= 360.0;
+        if (dp < -180.0) dp += 360.0;
+        groupDelay[k] = dp * kDelayFactor / (g.f[k + 1] - g.f[k - 1]);
+    }
+    groupDelay[0] = groupDelay[1];
+    groupDelay[static_cast<std::size_t>(n - 1)] = groupDelay[static_cast<std::size_t>(n - 2)];
+    if (d.importInUse()) {
+        // The splice leaves a step in the phase; its spike is cut down to the sum of the
+        // neighbours three points away, judged on the unfiltered curve.
+        delayWork_ = groupDelay;
+        for (int i = 3; i <= n - 4; ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            const double limit = delayWork_[k - 3] + delayWork_[k + 3];
+            if (delayWork_[k] > limit) groupDelay[k] = limit;
+        }
+    }
+}
+
+void TBoxEmbryo::FindMinus3dB() {
+    const FrequencyGrid& g = grid();
+    const int n = g.count;
+    f3_ = 0.0;
+    if (n < 1) return;
+    // The reference is the level at the stop frequency, not a passband average.
+    const double reference = SPL[static_cast<std::size_t>(n - 1)] - 3.0;
+    int i = 0;
+    while (i < n && !(SPL[static_cast<std::size_t>(i)] > reference))
+        ++i;
+    if (i == n || i == 0) return;
+    const auto k = static_cast<std::size_t>(i);
+    const double t = (SPL[k] - reference) / (SPL[k] - SPL[k - 1]);
+    f3_ = (1.0 - t) * g.f[k] + t * g.f[k - 1];
+}
+
+void TBoxEmbryo::UpdateDiagrams() {
+    MeasureSetup& s = setup();
+    splWindow_.setPhaseShown(s.hidePhase == 0);
+    splWindow_.setFixedYRange(s.autorange != 0 ? 0.0 : static_cast<double>(s.rangeDb));
+    for (DiagramModel* w : {&groupDelayWindow_, &excursionWindow_, &impedanceWindow_}) {
+        w->setFixedXRange(0.0);
+        w->setFixedYRange(0.0);
+    }
+    excursionWindow_.clearCursor();
+    impedanceWindow_.clearCursor();
+    recomputeTransientResponse();
+    ui_.repaint();
+
+    enableCommandUnlessOpen(cmd::DriverConfig, ProjectDialog::DriverConfig);
+    enableCommandUnlessOpen(cmd::DriverEdit, ProjectDialog::DriverEditor);
+    enableCommandUnlessOpen(cmd::Box, ProjectDialog::Box);
+    enableCommandUnlessOpen(cmd::MeasSetup, ProjectDialog::MeasureSetup);
+    for (const int id :
+         {cmd::Save, cmd::SaveAs, cmd::PrintWindow, cmd::CopyWindow, cmd::UserNote, cmd::PrintDiagrams})
+        ui_.enable(id);
+    for (int id = cmd::FirstBoxExport; id <= cmd::LastBoxExport; ++id) {
+        if (id != cmd::ExportSplWaveModes || hasStdWaveModesExport()) ui_.enable(id);
+    }
+    enableCommandUnlessOpen(cmd::TransientResp, ProjectDialog::TransientResponse);
+    enableCommandUnlessOpen(cmd::RoomCabinet, ProjectDialog::RoomCabinet);
+    enableCommandUnlessOpen(cmd::Snapshot, ProjectDialog::Snapshot);
+
+    ui_.setWaitCursor(false);
+    for (auto* b : {box_.get(), box2_.get()}) {
+        if (b) b->boxChanged = 0;
+    }
+    for (auto* p : {port1_.get(), port2_.get()}) {
+        if (p) p->portChanged = 0;
+    }
+    front_->unitChanged = 0;
+    needsRegrid_ = false;
+    s.setupChanged = 0;
+}
+
+// ---- data sheet -----------------------------------------------------------------------
+
+void TBoxEmbryo::copyBoxValues(const TBoxObject& from, TBoxObject& to) {
+    to.Vb = from.Vb;
+    to.Qb = from.Qb;
+    to.Ql = from.Ql;
+    to.fill = from.fill;
+    to.showQl = from.showQl;
+}
+
+void TBoxEmbryo::copyPortValues(const TPortObject& from, TPortObject& to) {
+    to.L = from.L;
+    to.S = from.S;
+    to.Seff = from.Seff;
+    to.D = from.D;
+    to.Vbox = from.Vbox;
+    to.fp = from.fp;
+    to.flare = from.flare;
+    to.ports = from.ports;
+}
+
+void TBoxEmbryo::captureSheet() {
+    sheet_.written = true;
+    front_->captureSheetValues(sheet_.driver);
+    const MeasureSetup& s = setup();
+    sheet_.startFrequency = s.startFrequency;
+    sheet_.stopFrequency = s.stopFrequency;
+    sheet_.pointCount = s.pointCount;
+    sheet_.Ug = s.Ug;
+    sheet_.Rg = s.Rg;
+    sheet_.Lg = s.Lg;
+    sheet_.Pg = s.Pg;
+    sheet_.f3 = f3_;
+    if (box_) copyBoxValues(*box_, *sheetBox_);
+    if (box2_) copyBoxValues(*box2_, *sheetBox2_);
+    if (port1_) copyPortValues(*port1_, *sheetPort1_);
+    if (port2_) copyPortValues(*port2_, *sheetPort2_);
+}
+
+std::vector<std::string> TBoxEmbryo::dataSheetLines() const {
+    std::vector<std::string> lines;
+    if (!sheet_.written) return lines;
+    const auto append = [&lines](const std::vector<std::string>& block) {
+        lines.insert(lines.end(), block.begin(), block.end());
+    };
+    lines.emplace_back(heading());
+    lines.push_back(ShowFileName());
+    if (box_) append(sheetBox_->dataSheetLines());
+    if (box2_) append(sheetBox2_->dataSheetLines());
+    if (port1_) append(sheetPort1_->dataSheetLines());
+    if (port2_) append(sheetPort2_->dataSheetLines());
+    append(TSpeakerObject::dataSheetLines(sheet_.driver));
+    MeasureSetup s;
+    s.startFrequency = sheet_.startFrequency;
+    s.stopFrequency = sheet_.stopFrequency;
+    s.pointCount = sheet_.pointCount;
+    s.Ug = sheet_.Ug;
+    s.Rg = sheet_.Rg;
+    s.Lg = sheet_.Lg;
+    s.Pg = sheet_.Pg;
+    append(s.dataSheetLines());
+    appendRoomCabinetLines(lines);
+    lines.emplace_back("Additional details:");
+    if (sheet_.f3 != 0.0) lines.push_back(strprintf("%s-3dB point: \t%3.2f Hz", f3Indent(), sheet_.f3));
+    lines.emplace_back("");
+    return lines;
+}
+
+std::string TBoxEmbryo::dataSheetText(std::string_view lineEnd) const {
+    std::string out;
+    const std::vector<std::string> lines = dataSheetLines();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i) out += lineEnd;
+        out += lines[i];
+    }
+    return out;
+}
+
+// ---- export ---------------------------------------------------------------------------
+
+bool TBoxEmbryo::Export(int kind) {
+    exportKind_ = kind;
+    const FrequencyGrid& g = grid();
+    const int n = g.count;
+    FileSelector* selector = &splSelector_;
+    CurveExport data;
+    switch (kind) {
+    case static_cast<int>(BoxExportKind::Spl):
+        data = makeCurveExport(ExportCurve::Spl, n, g.f.data(), SPL.data(), splPhase.data());
+        break;
+    case static_cast<int>(BoxExportKind::InputImpedance):
+        data = makeCurveExport(ExportCurve::InputImpedance, n, g.f.data(), front_->impedance.data(),
+                               impedancePhase.data());
+        selector = &impedanceSelector_;
+        break;
+    case static_cast<int>(BoxExportKind::GroupDelay):
+        data = makeCurveExport(ExportCurve::GroupDelay, n, g.f.data(), groupDelay.data(), nullptr);
+        break;
+    case static_cast<int>(BoxExportKind::SplRoom):
+        return exportRoomCabinet();
+    case static_cast<int>(BoxExportKind::SplStdWaveModes):
+        return exportStdWaveModes();
+    case static_cast<int>(BoxExportKind::Transient):
+        return exportTransient();
+    default:
+        return false;
+    }
+    if (!exportCurve(ui_, *selector, data, true)) return false;
+    if (const auto format = curveFormatFromPath(selector->rememberedPath))
+        exportFormat_ = static_cast<int>(*format);
+    return true;
+}
+
+} // namespace harlox

@@ -1,0 +1,259 @@
+#pragma once
+
+// A second, deliberately plain implementation of the closed and bass reflex box models,
+// written point by point from the formulas with none of the program's helpers, so the
+// tests can compare the program's curves against it.
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <string>
+#include <vector>
+
+namespace harlox::test {
+
+struct RefMeasuredPoint {
+    double f, db, deg;
+};
+
+struct RefParams {
+    bool bassReflex = false;
+    // setup
+    int N = 50, start = 20, stop = 2000;
+    double Ug = 2.83, Rg = 0.0, Lg = 0.0;
+    // unit (the built-in one unless changed)
+    double Sd = 0.013, Cms = 0.001391, Mms = 0.0158, Rms = 2.01, Bl = 7.5, Re = 6.1, Le = 0.0009,
+           Xmax = 0.011, Pmax = 150.0;
+    bool dualCoil = false;
+    // configuration
+    int n = 1;
+    int connection = 8; // driver connection table index
+    bool isobaric = false;
+    int isobaricConnection = 2;
+    int coilConnection = 2;
+    double extraMass = 0.0;
+    bool cmsNonlinear = false, blNonlinear = false, coilHeating = false;
+    // box
+    double Vb = 0.01, Qb = 15.0, Ql = 15.0;
+    int fill = 0;
+    // port
+    double L = 0.1, D = 0.05, S = 0.00196349540849375, flare = 0.0;
+    int ports = 1;
+    bool portNonlinear = false;
+    // measured SPL
+    std::vector<RefMeasuredPoint> measured;
+    int transition = 300;
+    double cutoff = 100000.0;
+    bool autoLevel = true;
+    double offsetDb = 0.0;
+};
+
+struct RefResult {
+    std::vector<double> f, spl, phase, delay, imp, impPhase, exc, driverSpl, portSpl, airSpeed;
+    double f3 = 0.0;
+};
+
+inline void refMultipliers(const RefParams& p, double& mZ, double& mU, double& mS) {
+    const double n = p.n;
+    double z = 1, u = 1, s = 1;
+    switch (p.connection) {
+    case 0:
+        z = n, u = 1 / n, s = 1 / n;
+        break;
+    case 1:
+        z = 1 / n, u = 1, s = n;
+        break;
+    case 2:
+        z = 1, u = 0.5, s = 1;
+        break;
+    case 3:
+        z = 1.5, u = 1.0 / 3, s = 2.0 / 3;
+        break;
+    case 4:
+        z = 2.0 / 3, u = 0.5, s = 1.5;
+        break;
+    case 5:
+        z = 2, u = 0.25, s = 0.5;
+        break;
+    case 6:
+        z = 0.5, u = 0.5, s = 2;
+        break;
+    case 7:
+        z = 1, u = 1.0 / 3, s = 1;
+        break;
+    default:
+        break;
+    }
+    const auto pair = [&](int c) {
+        if (c == 0) z *= 2, u *= 0.5, s *= 0.5;
+        if (c == 1) z *= 0.5, u *= 1, s *= 2;
+    };
+    if (p.isobaric) pair(p.isobaricConnection);
+    if (p.dualCoil) pair(p.coilConnection);
+    mZ = z, mU = u, mS = s;
+}
+
+inline RefResult referenceModel(const RefParams& p) {
+    using C = std::complex<double>;
+    const C j(0, 1);
+    const int N = p.N;
+    RefResult r;
+    r.f.resize(N), r.spl.resize(N), r.phase.resize(N), r.delay.resize(N), r.imp.resize(N),
+        r.impPhase.resize(N), r.exc.resize(N), r.driverSpl.resize(N), r.portSpl.resize(N),
+        r.airSpeed.resize(N);
+    std::vector<C> P(N);
+    double mZ, mU, mS;
+    refMultipliers(p, mZ, mU, mS);
+    const double a = std::sqrt(p.Sd * 0.3183098861837697);
+    const double step = std::log10(double(p.stop) / double(p.start)) / (N - 1);
+
+    const double cab = (1 + p.fill * 0.01 * 0.2) * p.Vb * 7.042253521126761e-06;
+    const double rr = std::sqrt(p.S * 0.3183098861837697);
+    const double seff = (1 + 0.576 * p.flare) * 3.14159265359 * (rr - 0.0018) * (rr - 0.0018);
+    const double mp =
+        p.ports == 1 ? 1.18 * (p.L + 0.6 * p.D) / seff : 1.18 * (p.L + 1.7 * p.D) / seff / p.ports;
+    const double kp = ((2 * p.L / p.D + 1) * (1 / seff) * 1.18 * std::sqrt(3.12e-05)) / p.ports;
+    double reHot = p.Re;
+    if (p.coilHeating && p.Pmax != 0) {
+        const double u = p.Ug * mU;
+        reHot = p.Re * (1 + (u * u / p.Re) / p.Pmax * 230 * 0.0039);
+    }
+
+    for (int i = 0; i < N; ++i) {
+        const double f = p.start * std::pow(10.0, i * step);
+        const double w = f * 6.28318530718;
+        r.f[i] = f;
+        const double ka = 6.28318530718 * a * f * 0.002901073397156948;
+        const C zrad(0.04304 * f * f / (ka * ka + 4), 1.45 * f / a);
+        const double x = -1 / (cab * w);
+        const C zs(std::abs(x) / p.Qb, x);
+        const C zbox = 1.0 / (1.0 / zs + 1.0 / (p.Ql * std::abs(x)));
+        const C zport(kp * std::sqrt(w), mp * w);
+        const C zback = p.bassReflex ? 1.0 / (1.0 / zbox + 1.0 / zport) : zbox;
+
+        C U, zin;
+        double exc = 0;
+        const auto pass = [&](double cms) {
+            const C zam = (p.Rms + j * (w * (p.Mms + p.extraMass) - 1 / (w * cms))) / (p.Sd * p.Sd);
+            C za = double(p.n) * zback + zam + zrad;
+            if (p.isobaric) za += zam;
+            const C z = p.isobaric ? za / 2.0 : za;
+            zin = reHot + p.Bl * p.Bl / (p.Sd * p.Sd * z);
+            const C current = p.Ug * mU / (zin + p.Rg * mS + j * w * p.Lg * mS);
+            C pd = p.Bl * current;
+            if (p.isobaric) pd *= 2.0;
+            if (p.dualCoil) pd *= 2.0;
+            pd /= p.Sd;
+            U = pd / za;
+            exc = std::abs(U / p.Sd) / w * 1000 * 2.828;
+        };
+        pass(p.Cms);
+        if (p.cmsNonlinear && p.Xmax != 0) {
+            const double xl = p.Xmax * 0.5 * 1000;
+            pass(exc <= xl ? p.Cms : p.Cms / ((exc - xl) / xl + 1));
+        }
+        const C shown = (zin + j * w * p.Le) * mZ;
+        r.imp[i] = std::abs(shown);
+        r.impPhase[i] = std::arg(shown) * 180 / 3.141592653589793;
+        if (p.blNonlinear && p.Xmax != 0 && exc > p.Xmax * 1000) {
+            const double k = std::sqrt(p.Xmax * 1000 / exc);
+            exc *= k;
+            U *= k;
+        }
+        r.exc[i] = exc;
+        const C K(0, 58999.99999999999);
+        const C pcone = K * f * U * double(p.n);
+        if (!p.bassReflex) {
+            P[i] = pcone;
+            continue;
+        }
+        r.driverSpl[i] = 20 * std::log10(std::abs(pcone));
+        C uport = U * zback * double(p.n) / zport;
+        double v = std::abs(uport) / (p.S * p.ports);
+        if (p.portNonlinear) {
+            const double vlim = std::max(1.0, 3 * p.flare) * 5 + 15.3;
+            if (v > vlim) {
+                const double k = std::sqrt(vlim / v);
+                v *= k;
+                uport *= k;
+            }
+        }
+        r.airSpeed[i] = v;
+        const C pport = K * f * uport;
+        r.portSpl[i] = 20 * std::log10(std::abs(pport));
+        P[i] = pcone - pport;
+    }
+
+    // Measured data on the grid and the splice.
+    const bool imported = !p.measured.empty();
+    if (imported) {
+        const auto& m = p.measured;
+        const double deg = 0.005555555555555556 * 3.14159265359;
+        std::vector<C> M(N);
+        C last;
+        for (int i = 0; i < N; ++i) {
+            const double f = r.f[i];
+            if (f < m.front().f) {
+                M[i] = std::polar(std::pow(10.0, 0.05 * m.front().db), m.front().deg * deg);
+                continue;
+            }
+            std::size_t k = 0;
+            while (k + 1 < m.size() && !(m[k].f <= f && f < m[k + 1].f))
+                ++k;
+            if (k + 1 >= m.size()) {
+                M[i] = last; // above the file: the last interpolated value
+                continue;
+            }
+            const auto& lo = m[k];
+            const auto& hi = m[k + 1];
+            const double t = (std::log(f) - std::log(lo.f)) / (std::log(hi.f) - std::log(lo.f));
+            const double level = t * hi.db + (1 - t) * lo.db;
+            const double ph =
+                lo.deg * hi.deg <= 0 ? (t >= 0.5 ? hi.deg : lo.deg) : t * hi.deg + (1 - t) * lo.deg;
+            M[i] = last = std::polar(std::pow(10.0, 0.05 * level), ph * deg);
+        }
+        double scale = std::pow(10.0, p.offsetDb / 20);
+        bool first = true;
+        for (int i = 0; i < N; ++i) {
+            if (r.f[i] < p.transition) {
+                const C d(1, -r.f[i] / p.cutoff);
+                const C q = d / std::abs(d);
+                P[i] *= q * q * q * q;
+                continue;
+            }
+            if (first && p.autoLevel) scale = i > 0 ? std::abs(P[i - 1]) / std::abs(M[i]) : 1.0;
+            first = false;
+            P[i] = M[i] * scale;
+        }
+    }
+
+    for (int i = 0; i < N; ++i) {
+        r.spl[i] = 20 * std::log10(std::abs(P[i]));
+        r.phase[i] = std::atan2(P[i].imag(), P[i].real()) * 180 / 3.141592653589793;
+    }
+    for (int i = 1; i < N - 1; ++i) {
+        double d = r.phase[i + 1] - r.phase[i - 1];
+        if (d > 180) d -= 360;
+        if (d < -180) d += 360;
+        r.delay[i] = d * (-1000.0 / 360.0) / (r.f[i + 1] - r.f[i - 1]);
+    }
+    r.delay[0] = r.delay[1];
+    r.delay[N - 1] = r.delay[N - 2];
+    if (imported) {
+        const std::vector<double> raw = r.delay;
+        for (int i = 3; i < N - 3; ++i)
+            r.delay[i] = std::min(raw[i], raw[i - 3] + raw[i + 3]);
+    }
+
+    const double ref = r.spl[N - 1] - 3;
+    int i = 0;
+    while (i < N && r.spl[i] <= ref)
+        ++i;
+    if (i > 0 && i < N) {
+        const double t = (r.spl[i] - ref) / (r.spl[i] - r.spl[i - 1]);
+        r.f3 = (1 - t) * r.f[i] + t * r.f[i - 1];
+    }
+    return r;
+}
+
+} // namespace harlox::test

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "box/bass_reflex_box.h"
+#include "box/box_embryo.h"
+#include "box/box_object.h"
+#include "box/port_object.h"
+#include "box_reference.h"
+#include "core/measure_setup.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <string>
+
+namespace harlox::test {
+
+// The shared setup and the shared port switch back to their defaults.
+inline void resetSharedState() {
+    MeasureSetup& s = sharedSetup();
+    s.setValuesToDefaults();
+    s.setupChanged = 1;
+    TPortObject::setNonLinear(false);
+}
+
+// Puts the reference parameters into a project (the measured file is written into `dir`).
+inline void applyParams(TBoxEmbryo& box, const RefParams& p, const TempDir& dir) {
+    MeasureSetup& s = sharedSetup();
+    s.pointCount = p.N;
+    s.startFrequency = p.start;
+    s.stopFrequency = p.stop;
+    s.setUg(p.Ug);
+    s.Rg = p.Rg;
+    s.Lg = p.Lg;
+    s.setupChanged = 1;
+
+    TSpeakerObject& d = box.front();
+    d.SetDefaultUnit();
+    d.Sd = p.Sd, d.Cms = p.Cms, d.Mms = p.Mms, d.Rms = p.Rms, d.Bl = p.Bl, d.Re = p.Re, d.Le = p.Le;
+    d.Xmax = p.Xmax, d.Pmax = p.Pmax;
+    d.dualCoil = p.dualCoil ? 1 : 0;
+    d.UnitEdited();
+    ASSERT_TRUE(d.setDriverCount(p.n));
+    ASSERT_TRUE(d.setDriverConnection(p.connection));
+    d.setIsobaric(p.isobaric);
+    ASSERT_TRUE(d.setIsobaricConnection(p.isobaricConnection));
+    ASSERT_TRUE(d.setCoilConnection(p.coilConnection));
+    ASSERT_TRUE(d.setExtraMass(p.extraMass));
+    d.cmsNonlinear = p.cmsNonlinear, d.blNonlinear = p.blNonlinear, d.coilHeating = p.coilHeating;
+
+    box.setVb(p.Vb);
+    auto* br = dynamic_cast<TBassReflexBox*>(&box);
+    TBoxObject& b = br ? br->box() : *box.boxElement();
+    b.Qb = p.Qb, b.Ql = p.Ql, b.fill = p.fill, b.boxChanged = 1;
+    if (br) {
+        TPortObject& port = br->port();
+        port.L = p.L, port.D = p.D, port.S = p.S, port.flare = p.flare, port.ports = p.ports;
+        port.computeSeff();
+        port.updateTuning();
+        port.portChanged = 1;
+    }
+    TPortObject::setNonLinear(p.portNonlinear);
+
+    if (!p.measured.empty()) {
+        const std::string path = dir.file("measured.frd");
+        std::ofstream out(path);
+        out << "Freq\tdB\tdeg\n";
+        for (const auto& m : p.measured)
+            out << m.f << '\t' << m.db << '\t' << m.deg << '\n';
+        out.close();
+        d.setImportFile(path);
+        d.importUsable = 1; // read again onto the new grid by the calculation
+        ASSERT_TRUE(d.setTransitionFrequency(p.transition));
+        ASSERT_TRUE(d.setPhaseLagCutoff(p.cutoff));
+        d.autoLevel = p.autoLevel ? 1 : 0;
+        ASSERT_TRUE(d.setLevelOffsetDb(p.offsetDb));
+    }
+}
+
+// |a - b| within 1e-9 of the larger magnitude; values far below the curve's own scale
+// (a phase passing through zero) are judged against a millionth of that scale.
+inline void expectCurve(const char* name, const double* model, const std::vector<double>& ref) {
+    double scale = 0;
+    for (double v : ref)
+        scale = std::max(scale, std::abs(v));
+    int bad = 0;
+    for (std::size_t i = 0; i < ref.size(); ++i) {
+        const double tol = 1e-9 * std::max({std::abs(model[i]), std::abs(ref[i]), 1e-6 * scale});
+        if (!(std::abs(model[i] - ref[i]) <= tol) && bad++ < 3) {
+            ADD_FAILURE() << name << "[" << i << "]: " << model[i] << " vs reference " << ref[i];
+        }
+    }
+    EXPECT_EQ(bad, 0) << name;
+}
+
+inline void expectMatchesReference(const TBoxEmbryo& box, const RefParams& p) {
+    const RefResult r = referenceModel(p);
+    ASSERT_EQ(box.pointCount(), p.N);
+    expectCurve("f", sharedSetup().grid.f.data(), r.f);
+    expectCurve("SPL", box.SPL.data(), r.spl);
+    expectCurve("phase", box.splPhase.data(), r.phase);
+    expectCurve("group delay", box.groupDelay.data(), r.delay);
+    expectCurve("impedance", box.front().impedance.data(), r.imp);
+    expectCurve("impedance phase", box.impedancePhase.data(), r.impPhase);
+    expectCurve("excursion", box.front().excursion.data(), r.exc);
+    if (const auto* br = dynamic_cast<const TBassReflexBox*>(&box)) {
+        expectCurve("driver SPL", br->driverSPL.data(), r.driverSpl);
+        expectCurve("port SPL", br->portSPL.data(), r.portSpl);
+        expectCurve("air speed", br->airSpeed.data(), r.airSpeed);
+    }
+    EXPECT_NEAR(box.f3(), r.f3, 1e-9 * std::max(1.0, r.f3));
+}
+
+} // namespace harlox::test
