@@ -1,0 +1,111 @@
+#include "gui/closed_dialog.h"
+
+#include "box/box_object.h"
+#include "box/closed_box.h"
+#include "core/ui_host.h"
+#include "gui/dbl_edit.h"
+#include "gui/long_edit.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QVBoxLayout>
+
+namespace harlox {
+
+namespace {
+
+int fieldWidth(const QWidget* w) {
+    return w->fontMetrics().horizontalAdvance(QStringLiteral("00000.00")) + 12;
+}
+
+void addRow(QGridLayout* grid, const QString& label, QWidget* field, const QString& unit) {
+    const int row = grid->rowCount();
+    auto* l = new QLabel(label);
+    l->setBuddy(field);
+    grid->addWidget(l, row, 0);
+    field->setFixedWidth(fieldWidth(field));
+    grid->addWidget(field, row, 1);
+    if (!unit.isEmpty()) grid->addWidget(new QLabel(unit), row, 2);
+}
+
+} // namespace
+
+BoxVolumeFields::BoxVolumeFields(QWidget* parent, const QString& title, TBoxEmbryo& project, TBoxObject& box)
+    : QObject(parent), project_(project), box_(box) {
+    auto* group = new QGroupBox(title, parent);
+    group_ = group;
+    auto* grid = new QGridLayout(group);
+    grid->setColumnStretch(0, 1);
+    // The unit column is as wide in every group, so the fields line up across groups.
+    grid->setColumnMinimumWidth(2, group->fontMetrics().horizontalAdvance(QStringLiteral("cm²")) + 4);
+    volume_ = new TDblEdit(group, VolumeField, "%2.1f", kMinVolume, kMaxVolume, -1.0, box.Vb * 1000.0);
+    ql_ = new TDblEdit(group, QlField, "%2.1f", kMinQ, kMaxQ, -1.0, box.Ql);
+    qb_ = new TDblEdit(group, QbField, "%2.1f", kMinQ, kMaxQ, -1.0, box.Qb);
+    fill_ = new TLongEdit(group, FillField, "%d", 0, 100, -1, box.fill, 1);
+    addRow(grid, tr("Box volume"), volume_, QStringLiteral("l"));
+    addRow(grid, tr("QL"), ql_, {});
+    addRow(grid, tr("QB"), qb_, {});
+    addRow(grid, tr("Fill"), fill_, QStringLiteral("%"));
+    for (TEntryEdit* f : std::initializer_list<TEntryEdit*>{volume_, ql_, qb_, fill_})
+        connect(f, &TEntryEdit::changed, this, &BoxVolumeFields::fieldChanged);
+}
+
+void BoxVolumeFields::refresh() {
+    // Only fields whose value differs are rewritten: the one just entered keeps its text.
+    if (volume_->value() != box_.Vb * 1000.0) volume_->setValue(box_.Vb * 1000.0);
+    if (ql_->value() != box_.Ql) ql_->setValue(box_.Ql);
+    if (qb_->value() != box_.Qb) qb_->setValue(box_.Qb);
+    if (fill_->value() != box_.fill) fill_->setValue(box_.fill);
+}
+
+void BoxVolumeFields::fieldChanged(int fieldId) {
+    switch (fieldId) {
+    case VolumeField:
+        project_.setVb(volume_->value() * 0.001);
+        break;
+    case QlField:
+        box_.Ql = ql_->value();
+        break;
+    case QbField:
+        box_.Qb = qb_->value();
+        break;
+    case FillField:
+        box_.fill = fill_->value();
+        break;
+    default:
+        return;
+    }
+    box_.boxChanged = 1;
+    emit boxChanged();
+}
+
+TClosedDialog::TClosedDialog(QWidget* parent, TClosedBox& project, UiHost& ui,
+                             std::function<void(int code)> notifyChanged)
+    : TBaseDialog(parent, QString::fromUtf8(kHelpFile)), project_(project), ui_(ui),
+      notify_(std::move(notifyChanged)) {
+    setWindowTitle(QString::fromUtf8(kCaption));
+    auto* column = new QVBoxLayout(content());
+    column->setContentsMargins(0, 0, 0, 0);
+    box_ = new BoxVolumeFields(content(), tr("Box"), project_, project_.box());
+    column->addWidget(box_->group());
+    connect(box_, &BoxVolumeFields::boxChanged, this, &TClosedDialog::changed);
+}
+
+void TClosedDialog::refresh() {
+    box_->refresh();
+}
+
+void TClosedDialog::changed() {
+    refresh();
+    if (notify_) {
+        notify_(0);
+        return;
+    }
+    ui_.post([self = QPointer<TClosedDialog>(this)] {
+        if (self) self->project_.ChangeNotification(0);
+    });
+}
+
+} // namespace harlox

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "gui/base_dialog.h"
+
+#include <functional>
+
+namespace harlox {
+
+class TBoxEmbryo;
+class TBoxObject;
+class TClosedBox;
+class TDblEdit;
+class TLongEdit;
+class UiHost;
+
+// The fields of one box volume element: volume, losses and filling. Shared by the input
+// windows of the box types; the volume goes through the project so that ports follow it.
+class BoxVolumeFields : public QObject {
+    Q_OBJECT
+
+public:
+    enum Field { VolumeField = 101, QlField = 102, QbField = 103, FillField = 104 };
+
+    static constexpr double kMinVolume = 0.1;     // l
+    static constexpr double kMaxVolume = 10000.0; // l
+    static constexpr double kMinQ = 3.0;
+    static constexpr double kMaxQ = 15.0;
+
+    // Builds the fields into a group box titled `title`, placed in `parent`.
+    BoxVolumeFields(QWidget* parent, const QString& title, TBoxEmbryo& project, TBoxObject& box);
+
+    [[nodiscard]] QWidget* group() const { return group_; }
+    [[nodiscard]] TDblEdit* volumeField() const { return volume_; }
+    [[nodiscard]] TDblEdit* qlField() const { return ql_; }
+    [[nodiscard]] TDblEdit* qbField() const { return qb_; }
+    [[nodiscard]] TLongEdit* fillField() const { return fill_; }
+
+    void refresh();
+
+signals:
+    // An accepted edit changed the box.
+    void boxChanged();
+
+private:
+    void fieldChanged(int fieldId);
+
+    TBoxEmbryo& project_;
+    TBoxObject& box_;
+    QWidget* group_ = nullptr;
+    TDblEdit* volume_ = nullptr;
+    TDblEdit* ql_ = nullptr;
+    TDblEdit* qb_ = nullptr;
+    TLongEdit* fill_ = nullptr;
+};
+
+// "Closed box": the input window of the closed-box project.
+class TClosedDialog : public TBaseDialog {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kCaption = "Closed box";
+    static constexpr const char* kHelpFile = "closed.txt";
+
+    // notifyChanged queues the project-changed notification (the main window's does);
+    // without one the dialog posts the project's ChangeNotification itself.
+    TClosedDialog(QWidget* parent, TClosedBox& project, UiHost& ui,
+                  std::function<void(int code)> notifyChanged = {});
+
+    [[nodiscard]] BoxVolumeFields& boxFields() const { return *box_; }
+    void refresh();
+
+private:
+    void changed();
+
+    TClosedBox& project_;
+    UiHost& ui_;
+    std::function<void(int code)> notify_;
+    BoxVolumeFields* box_ = nullptr;
+};
+
+} // namespace harlox

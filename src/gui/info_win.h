@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QString>
+
+namespace harlox {
+
+// The data sheet window of a box project: the lines of the last calculation followed by
+// the user note, read-only.
+class TInfoWin : public QPlainTextEdit {
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultWidth = 420;
+    static constexpr int kDefaultHeight = 520;
+
+    explicit TInfoWin(QWidget* parent = nullptr);
+
+    // Shows the sheet (lines separated by '\n') and the note; unchanged text is not reset,
+    // so the scroll position survives recalculations that change nothing.
+    void setContents(const QString& sheet, const QString& note);
+    [[nodiscard]] const QString& sheet() const { return sheet_; }
+    [[nodiscard]] const QString& note() const { return note_; }
+    // Sheet and note as shown.
+    [[nodiscard]] QString contents() const { return toPlainText(); }
+
+    QSize sizeHint() const override { return {kDefaultWidth, kDefaultHeight}; }
+
+private:
+    QString sheet_;
+    QString note_;
+};
+
+} // namespace harlox

@@ -1,0 +1,774 @@
+#include "gui/main_window.h"
+
+#include "app/command_table.h"
+#include "box/bass_reflex_box.h"
+#include "box/box_embryo.h"
+#include "box/closed_box.h"
+#include "core/binary_io.h"
+#include "core/command_ids.h"
+#include "core/diagram_model.h"
+#include "core/format.h"
+#include "core/measure_setup.h"
+#include "core/program_dir.h"
+#include "gui/about_dialog.h"
+#include "gui/box_project_windows.h"
+#include "gui/diagram_printing.h"
+#include "gui/diagram_view.h"
+#include "gui/help_viewer.h"
+#include "gui/info_win.h"
+#include "gui/input_dialog.h"
+#include "gui/load_driver_unit_info_d.h"
+#include "gui/model_text.h"
+#include "gui/print_diagrams_dialog.h"
+#include "gui/project_dialogs.h"
+#include "gui/qt_ui_host.h"
+#include "gui/start_dialog.h"
+#include "gui/yankee.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QScreen>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <new>
+
+namespace harlox {
+
+namespace {
+
+constexpr const char* kOpenFailedCaption = "Harlox project";
+constexpr const char* kOpenFailedText =
+    "Could not open project.\nThe filname probably points at\na nonexisting file.";
+constexpr const char* kTypeUnreadableCaption = "Box project";
+constexpr const char* kTypeUnreadableText = "Could not read project.\nThe project file is corrupt.";
+constexpr const char* kReaderFailedText = "Error while reading box data.\nThe project file is corrupt.";
+constexpr const char* kBadCodeCaption = "Error";
+constexpr const char* kBadCodeText = "Bad data in file.\nThe project file is corrupt.";
+
+// The box project's file reader. Project files are read by the project itself once it has
+// its reader; until then every box project file is refused as unreadable.
+bool readProjectFile(TBoxEmbryo& /*project*/, const std::string& /*path*/) {
+    return false;
+}
+
+std::unique_ptr<TBoxEmbryo> makeBoxProject(int code, UiHost& ui) {
+    switch (code) {
+    case TClosedBox::kTypeCode:
+        return std::make_unique<TClosedBox>(ui);
+    case TBassReflexBox::kTypeCode:
+        return std::make_unique<TBassReflexBox>(ui);
+    default:
+        return nullptr;
+    }
+}
+
+// The project dialog each command keeps open (its command stays greyed meanwhile).
+std::optional<ProjectDialog> dialogOfCommand(int id) {
+    switch (id) {
+    case cmd::DriverConfig:
+        return ProjectDialog::DriverConfig;
+    case cmd::DriverEdit:
+        return ProjectDialog::DriverEditor;
+    case cmd::Box:
+        return ProjectDialog::Box;
+    case cmd::MeasSetup:
+        return ProjectDialog::MeasureSetup;
+    case cmd::TransientResp:
+        return ProjectDialog::TransientResponse;
+    case cmd::RoomCabinet:
+        return ProjectDialog::RoomCabinet;
+    case cmd::Snapshot:
+        return ProjectDialog::Snapshot;
+    default:
+        return std::nullopt;
+    }
+}
+
+QString noteForDisplay(const std::string& note) {
+    QString s = fromModelText(note);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return s;
+}
+
+QString qs(std::string_view s) {
+    return fromModelText(s);
+}
+
+} // namespace
+
+// ---- TMainApp ---------------------------------------------------------------------------
+
+TMainApp::TMainApp(const QStringList& arguments) {
+    setProgramDirectory(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+    if (arguments.size() >= 2) commandLineProject_ = QFile::encodeName(arguments.at(1)).toStdString();
+}
+
+namespace {
+
+// Shown when an allocation fails: Retry tries again, Cancel ends the program at once.
+void outOfMemory() {
+    static bool inside = false;
+    if (inside) std::abort();
+    inside = true;
+    const auto pressed = QMessageBox::critical(nullptr, QStringLiteral("Out of memory"),
+                                               QStringLiteral("Free memory and try again"),
+                                               QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry);
+    inside = false;
+    if (pressed != QMessageBox::Retry) std::abort();
+}
+
+} // namespace
+
+int TMainApp::run(QApplication& app) {
+    QtUiHost ui;
+    TMainWindow window(ui);
+    ui.setDialogParent(&window);
+    std::set_new_handler(outOfMemory);
+    window.startUp(commandLineProject_);
+    const int result = app.exec();
+    std::set_new_handler(nullptr);
+    return result;
+}
+
+// ---- TMainWindow: construction and menus ------------------------------------------------
+
+TMainWindow::TMainWindow(UiHost& ui, MainWindowHooks hooks, QWidget* parent)
+    : QMainWindow(parent), host_(ui), hooks_(std::move(hooks)),
+      mdi_(new QMdiArea(this)), openFileData_{
+                                    TBoxEmbryo::kProjectFilter, TBoxEmbryo::kProjectExtension, false, {}} {
+    if (!hooks_.execDialog) hooks_.execDialog = [](QDialog& d) { return d.exec(); };
+    if (!hooks_.choosePrinter) {
+        hooks_.choosePrinter = [this](QPrinter& printer) {
+            QPrintDialog dialog(&printer, this);
+            // No page numbers and no selection: every job prints all of its pages.
+            dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+            dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+            dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+            return dialog.exec() == QDialog::Accepted;
+        };
+    }
+    if (!hooks_.startDetached)
+        hooks_.startDetached = [](const QString& program) { return QProcess::startDetached(program, {}); };
+    if (!hooks_.showTextFile)
+        hooks_.showTextFile = [this](const QString& path) { HelpViewer::showFile(path, this); };
+
+    setWindowTitle(QString::fromLatin1(TMainApp::kFrameCaption));
+    setWindowIcon(QIcon(TAboutDialog::productPixmap(64)));
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Tile and Cascade keep the windows in the order the project made them.
+    mdi_->setActivationOrder(QMdiArea::CreationOrder);
+    setCentralWidget(mdi_);
+    resize(1280, 860);
+
+    host_.setCommandStateCallback([this](int id, CommandState) {
+        applyCommandState(id);
+        updateSubmenuVisibility();
+    });
+    host_.setRepaintCallback([this] { refresh(); });
+    TBaseDialog::setHelpHook([this](const QString& path) { showTextFile(path); });
+    showMenuSet(MenuSetKind::Start);
+}
+
+TMainWindow::~TMainWindow() {
+    TBaseDialog::setHelpHook({});
+    // The tool and the project windows call back into this window when they go.
+    delete yankee_.data();
+    windows_.reset();
+    box_.reset();
+    host_.setCommandStateCallback({});
+    host_.setRepaintCallback({});
+}
+
+TMainWindow::MenuSetWidgets& TMainWindow::menuSetWidgets(MenuSetKind kind) {
+    const auto found = menuSets_.find(kind);
+    if (found != menuSets_.end()) return found->second;
+    MenuSetWidgets& w = menuSets_[kind];
+    // Depth first, so that submenus are listed before the menus holding them.
+    const std::function<QMenu*(const MenuNode&)> buildMenu = [&](const MenuNode& node) {
+        auto* menu = new QMenu(qs(node.text), this);
+        for (const MenuNode& child : node.children) {
+            if (child.isSubmenu()) {
+                menu->addMenu(buildMenu(child));
+                continue;
+            }
+            auto* action = new QAction(qs(child.text), this);
+            const int id = child.id;
+            action->setData(id);
+            connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
+            menu->addAction(action);
+            w.items[id] = action;
+        }
+        w.submenus.push_back(menu);
+        return menu;
+    };
+    for (const MenuNode& node : menuSet(kind)) {
+        if (node.isSubmenu()) {
+            w.top.push_back(buildMenu(node)->menuAction());
+            continue;
+        }
+        auto* action = new QAction(qs(node.text), this);
+        const int id = node.id;
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
+        w.items[id] = action;
+        w.top.push_back(action);
+    }
+    return w;
+}
+
+void TMainWindow::showMenuSet(MenuSetKind kind) {
+    menuSet_ = kind;
+    MenuSetWidgets& w = menuSetWidgets(kind);
+    menuBar()->clear();
+    for (QAction* a : w.top)
+        menuBar()->addAction(a);
+    for (const auto& [id, action] : w.items)
+        applyCommandState(id);
+    updateSubmenuVisibility();
+}
+
+QAction* TMainWindow::commandAction(int id) const {
+    const auto set = menuSets_.find(menuSet_);
+    if (set == menuSets_.end()) return nullptr;
+    const auto it = set->second.items.find(id);
+    return it == set->second.items.end() ? nullptr : it->second;
+}
+
+void TMainWindow::applyCommandState(int id) {
+    QAction* action = commandAction(id);
+    if (!action) return;
+    const CommandState state = host_.commands().state(id);
+    action->setVisible(state != CommandState::Removed);
+    action->setEnabled(state == CommandState::Enabled && commandImplemented(id));
+}
+
+void TMainWindow::updateSubmenuVisibility() {
+    const auto set = menuSets_.find(menuSet_);
+    if (set == menuSets_.end()) return;
+    // A menu whose every item was removed goes too; innermost first, so this settles in one pass.
+    for (QMenu* menu : set->second.submenus) {
+        bool any = false;
+        for (const QAction* a : menu->actions())
+            any = any || a->isVisible();
+        menu->menuAction()->setVisible(any);
+    }
+}
+
+bool TMainWindow::projectTypeAvailable(int code) {
+    return code == TClosedBox::kTypeCode || code == TBassReflexBox::kTypeCode;
+}
+
+bool TMainWindow::commandImplemented(int id) const {
+    const CommandInfo* c = findCommand(id);
+    if (!c) return false;
+    switch (c->action) {
+    case CommandAction::NewProject:
+        return projectTypeAvailable(c->arg);
+    case CommandAction::Save:
+    case CommandAction::SaveAs:
+        // Box projects cannot be written yet.
+        return false;
+    case CommandAction::BoxExport:
+        // The room and cabinet model and the transient response are not there yet.
+        return c->arg != 1 && c->arg != 3;
+    case CommandAction::EditBox:
+    case CommandAction::EditMeasureSetup:
+    case CommandAction::ConfigureDriver:
+    case CommandAction::EditDriverUnit:
+    case CommandAction::ConfigureRearDriver:
+    case CommandAction::ShowTransientResponse:
+    case CommandAction::ShowRoomCabinet:
+    case CommandAction::EditSnapshot:
+        return box_ && hasProjectDialog(id, *box_);
+    case CommandAction::LoadRearDriverUnit:
+    case CommandAction::SectionNetwork:
+    case CommandAction::SectionDriver:
+    case CommandAction::NetNetwork:
+    case CommandAction::NetDriver:
+    case CommandAction::General:
+    case CommandAction::FilterMusic:
+    case CommandAction::FilterExportTotal:
+    case CommandAction::SectionExport:
+    case CommandAction::NetExport:
+        // Only the reflex bandpass box and the filter projects have these.
+        return false;
+    case CommandAction::NewInstance:
+    case CommandAction::Open:
+    case CommandAction::PrintWindow:
+    case CommandAction::PrintDiagrams:
+    case CommandAction::CopyWindow:
+    case CommandAction::UserNote:
+    case CommandAction::Exit:
+    case CommandAction::About:
+    case CommandAction::Calculate:
+    case CommandAction::LoadDriverUnit:
+    case CommandAction::YankeeTool:
+    case CommandAction::ArrangeIcons:
+    case CommandAction::Cascade:
+    case CommandAction::Tile:
+    case CommandAction::DefaultSize:
+        return true;
+    }
+    return false;
+}
+
+// ---- start-up, exit and harlox.cfg --------------------------------------------------------
+
+void TMainWindow::startUp(const std::optional<std::string>& commandLineProject) {
+    if (hooks_.showStartDialog) {
+        TStartDialog start(this, [this] { showTextFile(qs(programPath("readme.txt"))); });
+        execDialog(start);
+    }
+    const AppConfig config = readAppConfig();
+    if (config.placement) setOuterRect(*config.placement);
+    showLoadDriverNotice_ = config.showLoadDriverNotice;
+    sharedSetup().SetDefaults(false);
+    show();
+    if (pendingOuterRect_) {
+        // The window manager adds its frame only once the window is shown; size it again then.
+        QPointer<TMainWindow> self(this);
+        QTimer::singleShot(0, this, [self] {
+            if (!self || !self->pendingOuterRect_) return;
+            const WindowRect r = *self->pendingOuterRect_;
+            self->pendingOuterRect_.reset();
+            if (self->outerRect() != r) self->setOuterRect(r);
+        });
+    }
+    if (commandLineProject) loadProjectFile(*commandLineProject);
+    refresh();
+}
+
+WindowRect TMainWindow::outerRect() const {
+    const QRect g = frameGeometry();
+    return {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+}
+
+void TMainWindow::setOuterRect(const WindowRect& r) {
+    const QRect wanted(r.left, r.top, static_cast<int>(r.width()), static_cast<int>(r.height()));
+    // A rectangle on a screen that is no longer there would hide the window.
+    bool onScreen = QGuiApplication::screens().isEmpty();
+    for (const QScreen* s : QGuiApplication::screens())
+        onScreen = onScreen || s->virtualGeometry().intersects(wanted);
+    if (!onScreen) return;
+    const QSize frame = frameGeometry().size() - geometry().size();
+    move(wanted.topLeft());
+    resize(std::max(1, wanted.width() - frame.width()), std::max(1, wanted.height() - frame.height()));
+    if (!isVisible()) pendingOuterRect_ = r;
+}
+
+void TMainWindow::writeConfig() {
+    // A failure to write is ignored: the next start uses the defaults.
+    (void)writeAppConfig(outerRect(), showLoadDriverNotice_);
+}
+
+void TMainWindow::closeEvent(QCloseEvent* event) {
+    writeConfig();
+    if (!canCloseProject()) {
+        event->ignore();
+        return;
+    }
+    closeProject();
+    event->accept();
+}
+
+// ---- projects ------------------------------------------------------------------------------
+
+bool TMainWindow::canCloseProject() {
+    if (box_) return box_->CanClose();
+    return true;
+}
+
+void TMainWindow::closeProject() {
+    delete yankee_.data();
+    windows_.reset();
+    box_.reset();
+    host_.clearCommandStates();
+    showMenuSet(MenuSetKind::Start);
+    refresh();
+}
+
+bool TMainWindow::createBoxProject(int code) {
+    std::unique_ptr<TBoxEmbryo> project = makeBoxProject(code, host_);
+    if (!project) return false;
+    showMenuSet(menuSetForProjectCode(code).value_or(MenuSetKind::Box));
+    // The project greys its commands while it is built: show that on the new menus.
+    box_ = std::move(project);
+    for (const auto& [id, action] : menuSetWidgets(menuSet_).items)
+        applyCommandState(id);
+    updateSubmenuVisibility();
+    windows_ = std::make_unique<BoxProjectWindows>(*box_, *mdi_);
+    return true;
+}
+
+void TMainWindow::newProject(int code) {
+    if (!projectTypeAvailable(code)) {
+        if (const ProjectType* t = findProjectType(code))
+            host_.error(kOpenFailedCaption,
+                        strprintf("%s projects are not available in this version of the program.",
+                                  std::string(t->name).c_str()));
+        return;
+    }
+    if (!canCloseProject()) return;
+    closeProject();
+    if (!isBoxProjectCode(code) || !createBoxProject(code)) return;
+    box_->PostCreation(false);
+    windows_->restore(box_->splWindow());
+    windows_->restore(box_->impedanceWindow());
+    refresh();
+    if (showLoadDriverNotice_) {
+        TLoadDriverUnitInfoD notice(this);
+        if (execDialog(notice) == TBaseDialog::ResultOk) showLoadDriverNotice_ = notice.showNextTime();
+    }
+    if (box_) box_->LoadDriverUnit();
+    refresh();
+}
+
+void TMainWindow::openProject() {
+    if (!canCloseProject()) return;
+    const std::optional<std::string> path = host_.selectFile(openFileData_, FileMode::Open);
+    if (!path) return;
+    loadProjectFile(*path);
+}
+
+void TMainWindow::openProjectFile(const std::string& path) {
+    if (!canCloseProject()) return;
+    loadProjectFile(path);
+}
+
+void TMainWindow::loadProjectFile(const std::string& path) {
+    openFileData_.rememberedPath = path;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        host_.error(kOpenFailedCaption, kOpenFailedText);
+        return;
+    }
+    std::array<std::uint8_t, 4> head{};
+    file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    std::int32_t code = 0;
+    BinaryReader reader(std::span<const std::uint8_t>(head.data(), static_cast<std::size_t>(file.gcount())));
+    if (!reader.i32(code)) {
+        host_.error(kTypeUnreadableCaption, kTypeUnreadableText);
+        return;
+    }
+    file.close();
+    // A project this program cannot make would be lost for nothing: keep the open one.
+    if (const ProjectType* t = findProjectType(code); t && !projectTypeAvailable(code)) {
+        host_.error(kOpenFailedCaption, strprintf("%s projects are not available in this version of the "
+                                                  "program.\nThe project file was not opened.",
+                                                  std::string(t->name).c_str()));
+        return;
+    }
+    closeProject();
+    if (isBoxProjectCode(code) && createBoxProject(code)) {
+        box_->projectSelector().rememberedPath = path;
+        if (!readProjectFile(*box_, path)) {
+            host_.error("", kReaderFailedText);
+            box_->Reset();
+        } else {
+            windows_->applyStoredPlacements();
+            box_->PostCreation(true);
+        }
+        refresh();
+        return;
+    }
+    showMenuSet(MenuSetKind::Start);
+    setWindowTitle(QString::fromLatin1(TMainApp::kFrameCaption));
+    host_.error(kBadCodeCaption, kBadCodeText);
+}
+
+// ---- notifications --------------------------------------------------------------------------
+
+void TMainWindow::postProjectChanged(int code) {
+    QPointer<TMainWindow> self(this);
+    host_.post([self, code] {
+        if (self) self->projectChanged(code);
+    });
+}
+
+void TMainWindow::postCalculationRequest() {
+    QPointer<TMainWindow> self(this);
+    host_.post([self] {
+        if (self) self->calculationRequest();
+    });
+}
+
+void TMainWindow::projectChanged(int code) {
+    if (box_) box_->ChangeNotification(code);
+    refresh();
+}
+
+void TMainWindow::calculationRequest() {
+    if (box_) box_->Calculate(0);
+    refresh();
+}
+
+void TMainWindow::refresh() {
+    if (windows_) windows_->refresh();
+    const QString caption = box_ ? qs(box_->frameCaption()) : QString::fromLatin1(TMainApp::kFrameCaption);
+    if (windowTitle() != caption) setWindowTitle(caption);
+}
+
+// ---- commands --------------------------------------------------------------------------------
+
+int TMainWindow::execDialog(QDialog& dialog) {
+    return hooks_.execDialog(dialog);
+}
+
+TYankee* TMainWindow::yankee() const {
+    return yankee_.data();
+}
+
+void TMainWindow::runCommand(int id) {
+    const CommandInfo* c = findCommand(id);
+    if (!c) return;
+    // The menus offer a command only with its project and only while it is enabled; a
+    // command that arrives by any other way is held to the same rule.
+    const CommandNeeds open = box_ ? CommandNeeds::BoxProject : CommandNeeds::Nothing;
+    if (!commandAvailable(*c, open) || !commandImplemented(id)) return;
+    if (host_.commands().state(id) != CommandState::Enabled) return;
+    switch (c->action) {
+    case CommandAction::NewProject:
+        newProject(c->arg);
+        break;
+    case CommandAction::NewInstance:
+        newInstance();
+        break;
+    case CommandAction::Open:
+        openProject();
+        break;
+    case CommandAction::Exit:
+        close();
+        break;
+    case CommandAction::About:
+        showAbout();
+        break;
+    case CommandAction::YankeeTool:
+        showYankee();
+        break;
+    case CommandAction::ArrangeIcons:
+        arrangeIcons();
+        break;
+    case CommandAction::Cascade:
+        mdi_->cascadeSubWindows();
+        break;
+    case CommandAction::Tile:
+        mdi_->tileSubWindows();
+        break;
+    case CommandAction::DefaultSize:
+        defaultSize();
+        break;
+    case CommandAction::PrintWindow:
+        printWindow();
+        break;
+    case CommandAction::CopyWindow:
+        copyWindow();
+        break;
+    case CommandAction::UserNote:
+        userNote();
+        break;
+    case CommandAction::Save:
+    case CommandAction::SaveAs:
+    case CommandAction::PrintDiagrams:
+    case CommandAction::BoxExport:
+    case CommandAction::EditBox:
+    case CommandAction::EditMeasureSetup:
+    case CommandAction::Calculate:
+    case CommandAction::LoadDriverUnit:
+    case CommandAction::ConfigureDriver:
+    case CommandAction::EditDriverUnit:
+    case CommandAction::LoadRearDriverUnit:
+    case CommandAction::ConfigureRearDriver:
+    case CommandAction::ShowTransientResponse:
+    case CommandAction::ShowRoomCabinet:
+    case CommandAction::EditSnapshot:
+        routeBoxCommand(id);
+        break;
+    case CommandAction::SectionNetwork:
+    case CommandAction::SectionDriver:
+    case CommandAction::NetNetwork:
+    case CommandAction::NetDriver:
+    case CommandAction::General:
+    case CommandAction::FilterMusic:
+    case CommandAction::FilterExportTotal:
+    case CommandAction::SectionExport:
+    case CommandAction::NetExport:
+        break;
+    }
+    refresh();
+}
+
+void TMainWindow::routeBoxCommand(int id) {
+    if (!box_) return;
+    const CommandInfo* c = findCommand(id);
+    const CommandAction action = c->action;
+    if (action == CommandAction::Save) {
+        (void)box_->Save();
+    } else if (action == CommandAction::SaveAs) {
+        (void)box_->SaveAs();
+    } else if (action == CommandAction::PrintDiagrams) {
+        printDiagrams();
+    } else if (action == CommandAction::BoxExport) {
+        box_->Export(c->arg);
+    } else if (action == CommandAction::Calculate) {
+        box_->Calculate(0);
+    } else if (action == CommandAction::LoadDriverUnit) {
+        box_->LoadDriverUnit();
+    } else {
+        openDialogFor(id);
+    }
+}
+
+void TMainWindow::openDialogFor(int id) {
+    if (!box_ || !windows_) return;
+    QPointer<TMainWindow> self(this);
+    const ProjectDialogContext context{*box_, host_, this, [self](int code) {
+                                           if (self) self->postProjectChanged(code);
+                                       }};
+    QWidget* dialog = openProjectDialog(id, context);
+    if (!dialog) return;
+    windows_->adopt(dialog);
+    const std::optional<ProjectDialog> kind = dialogOfCommand(id);
+    if (kind) box_->setDialogOpen(*kind, true);
+    host_.grey(id);
+    TBoxEmbryo* project = box_.get();
+    connect(dialog, &QObject::destroyed, this, [self, project, kind, id] {
+        // The project's windows go first when it closes, so it is still there.
+        if (!self || self->box_.get() != project) return;
+        if (kind) project->setDialogOpen(*kind, false);
+        self->host_.enable(id);
+    });
+}
+
+void TMainWindow::showAbout() {
+    TAboutDialog about(this);
+    execDialog(about);
+}
+
+void TMainWindow::showYankee() {
+    if (yankee_) {
+        yankee_->raise();
+        return;
+    }
+    auto* tool = new TYankee(this);
+    tool->setAttribute(Qt::WA_DeleteOnClose);
+    yankee_ = tool;
+    host_.grey(cmd::Yankee);
+    connect(tool, &QObject::destroyed, this, [this] { host_.enable(cmd::Yankee); });
+    tool->show();
+}
+
+void TMainWindow::newInstance() {
+    const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    if (!hooks_.startDetached(qs(programPath(exe.toStdString())))) host_.beep();
+}
+
+void TMainWindow::showTextFile(const QString& path) {
+    hooks_.showTextFile(path);
+}
+
+void TMainWindow::arrangeIcons() {
+    // Minimised windows in rows along the bottom of the client area, left to right.
+    const QSize space = mdi_->viewport()->size();
+    int x = 0;
+    int bottom = space.height();
+    // The project's windows went into the area last to first.
+    const QList<QMdiSubWindow*> windows = mdi_->subWindowList(QMdiArea::CreationOrder);
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        QMdiSubWindow* s = *it;
+        if (!s->isMinimized()) continue;
+        const QSize size = s->size();
+        if (x > 0 && x + size.width() > space.width()) {
+            x = 0;
+            bottom -= size.height();
+        }
+        s->move(x, bottom - size.height());
+        x += size.width();
+    }
+}
+
+void TMainWindow::defaultSize() {
+    if (!windows_) return;
+    if (DiagramView* v = windows_->activeDiagram()) v->restoreDefaultSize();
+}
+
+void TMainWindow::copyWindow() {
+    if (!windows_) return;
+    if (const DiagramView* v = windows_->activeDiagram()) {
+        if (!v->copyToClipboard()) host_.beep();
+        return;
+    }
+    if (windows_->dataSheetActive()) QGuiApplication::clipboard()->setText(windows_->dataSheet()->contents());
+}
+
+void TMainWindow::userNote() {
+    if (!box_ || !windows_) return;
+    // A diagram window keeps a short note of its own.
+    if (DiagramView* v = windows_->activeDiagram()) {
+        TInputDialog dialog(this, QStringLiteral("User note"), v->userNote(), DiagramModel::kNoteSize - 1);
+        if (execDialog(dialog) != TBaseDialog::ResultOk) return;
+        v->setUserNote(dialog.text());
+        box_->markChanged();
+        return;
+    }
+    TInputDialog dialog(this, QStringLiteral("User note"), noteForDisplay(box_->userNote()),
+                        TBoxEmbryo::kUserNoteSize - 1);
+    if (execDialog(dialog) != TBaseDialog::ResultOk) return;
+    box_->setUserNote(toModelText(dialog.text(), TBoxEmbryo::kUserNoteSize - 1));
+}
+
+void TMainWindow::printWindow() {
+    if (!windows_) return;
+    DiagramView* diagram = windows_->activeDiagram();
+    const bool sheet = !diagram && windows_->dataSheetActive();
+    if (!diagram && !sheet) return;
+    QPrinter printer(QPrinter::HighResolution);
+    if (!hooks_.choosePrinter(printer)) return;
+    host_.setWaitCursor(true);
+    const bool ok = diagram && diagram->model() ? printDiagramWindow(printer, *diagram->model())
+                                                : printTextWindow(printer, QStringLiteral("Data sheet"),
+                                                                  windows_->dataSheet()->contents());
+    host_.setWaitCursor(false);
+    if (!ok) host_.error("Print", "The printer could not be started.");
+}
+
+void TMainWindow::printDiagrams() {
+    if (!box_ || !windows_) return;
+    std::vector<const DiagramModel*> pick;
+    for (const DiagramModel* m : projectDiagrams(*box_))
+        pick.push_back(m);
+    TPrintDiagramsDialog dialog(this, host_, pick, windows_->printSettings);
+    if (execDialog(dialog) != TBaseDialog::ResultOk) return;
+    windows_->printSettings = dialog.settings();
+    const PrintDiagramsSettings& s = windows_->printSettings;
+
+    QPrinter printer(QPrinter::HighResolution);
+    if (!hooks_.choosePrinter(printer)) return;
+    PrintHeader header;
+    header.heading = qs(box_->heading());
+    if (s.printDate) header.date = printDateText();
+    if (s.printProjectName && !box_->projectFileName().empty())
+        header.fileName = qs(strprintf("Filename   %s", fileNamePart(box_->projectFileName()).c_str()));
+    host_.setWaitCursor(true);
+    const bool ok = harlox::printDiagrams(printer, s.selected, s.perPage, header);
+    host_.setWaitCursor(false);
+    if (!ok) host_.error("Print", "The printer could not be started.");
+}
+
+} // namespace harlox

@@ -1,0 +1,83 @@
+#include "gui/project_dialogs.h"
+
+#include "box/bass_reflex_box.h"
+#include "box/box_embryo.h"
+#include "box/closed_box.h"
+#include "core/command_ids.h"
+#include "core/measure_setup.h"
+#include "gui/brefl_dialog.h"
+#include "gui/closed_dialog.h"
+#include "gui/measure_setup_dialog.h"
+#include "gui/speaker_config_dialog.h"
+
+#include <QString>
+#include <QWidget>
+
+namespace harlox {
+
+namespace {
+
+constexpr const char* kRearConfigCaption = "Rear driver unit configuration";
+constexpr const char* kFrontConfigCaption = "Front driver unit configuration";
+
+// The reflex bandpass box names its two configurations.
+constexpr int kReflexBandpassType = 9;
+
+bool hasBoxDialog(const TBoxEmbryo& project) {
+    return project.typeCode() == TClosedBox::kTypeCode || project.typeCode() == TBassReflexBox::kTypeCode;
+}
+
+QWidget* createBoxDialog(const ProjectDialogContext& ctx) {
+    if (auto* closed = dynamic_cast<TClosedBox*>(&ctx.project))
+        return new TClosedDialog(ctx.parent, *closed, ctx.ui, ctx.notifyChanged);
+    if (auto* reflex = dynamic_cast<TBassReflexBox*>(&ctx.project))
+        return new TBreflDialog(ctx.parent, *reflex, ctx.ui, ctx.notifyChanged);
+    return nullptr;
+}
+
+QWidget* createDialog(int commandId, const ProjectDialogContext& ctx) {
+    switch (commandId) {
+    case cmd::Box:
+        return createBoxDialog(ctx);
+    case cmd::MeasSetup:
+        return new TMeasureSetupDialog(ctx.parent, sharedSetup(), ctx.ui, ctx.notifyChanged);
+    case cmd::DriverConfig: {
+        const char* caption = ctx.project.typeCode() == kReflexBandpassType ? kFrontConfigCaption
+                                                                            : TSpeakerConfigDialog::kCaption;
+        return new TSpeakerConfigDialog(ctx.parent, ctx.project, ctx.project.front(), ctx.ui,
+                                        QString::fromUtf8(caption), ctx.notifyChanged);
+    }
+    case cmd::RearDriverConfig:
+        return new TSpeakerConfigDialog(ctx.parent, ctx.project, ctx.project.rear(), ctx.ui,
+                                        QString::fromUtf8(kRearConfigCaption), ctx.notifyChanged);
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+bool hasProjectDialog(int commandId, const TBoxEmbryo& project) {
+    switch (commandId) {
+    case cmd::Box:
+        return hasBoxDialog(project);
+    case cmd::MeasSetup:
+    case cmd::DriverConfig:
+        return true;
+    case cmd::RearDriverConfig:
+        return project.typeCode() == kReflexBandpassType;
+    default:
+        return false;
+    }
+}
+
+QWidget* openProjectDialog(int commandId, const ProjectDialogContext& ctx) {
+    if (!hasProjectDialog(commandId, ctx.project)) return nullptr;
+    QWidget* dialog = createDialog(commandId, ctx);
+    if (!dialog) return nullptr;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    return dialog;
+}
+
+} // namespace harlox
