@@ -7,6 +7,8 @@
 
 #include <QFile>
 #include <QGuiApplication>
+
+#include <clocale>
 #include <QSize>
 #include <QString>
 #endif
@@ -31,6 +33,9 @@ bool ensureGuiApplication(std::string& error) {
     static char* argv[] = {name, nullptr};
     // Kept until the process ends: destroying it after main() would outlive the Qt plugins.
     static QGuiApplication* app = new QGuiApplication(argc, argv);
+    // Qt takes the number locale from the environment; the curve and data-sheet texts are
+    // defined with a decimal point.
+    std::setlocale(LC_NUMERIC, "C");
     return app != nullptr;
 }
 
