@@ -115,30 +115,6 @@ TEST(MenuSetTest, NoMenuOffersACommandWithoutItsProject) {
         EXPECT_EQ(findCommand(id)->needs, CommandNeeds::Nothing) << id;
 }
 
-TEST(MenuSetTest, ProjectCommandsWhereTheyBelong) {
-    const auto has = [](MenuSetKind k, int id) { return findMenuItem(menuSet(k), id) != nullptr; };
-    for (const int id :
-         {cmd::Calculate, cmd::Box, cmd::MeasSetup, cmd::DriverLoad, cmd::ExportSpl, cmd::Snapshot}) {
-        EXPECT_TRUE(has(MenuSetKind::Box, id)) << id;
-        EXPECT_TRUE(has(MenuSetKind::ReflexBandpass, id)) << id;
-        EXPECT_FALSE(has(MenuSetKind::Start, id)) << id;
-        EXPECT_FALSE(has(MenuSetKind::SimpleFilter, id)) << id;
-        EXPECT_FALSE(has(MenuSetKind::AdvancedFilter, id)) << id;
-    }
-    EXPECT_FALSE(has(MenuSetKind::Box, cmd::RearDriverLoad));
-    EXPECT_TRUE(has(MenuSetKind::ReflexBandpass, cmd::RearDriverLoad));
-    EXPECT_FALSE(has(MenuSetKind::Box, cmd::NewReflexBandpass));
-    EXPECT_FALSE(has(MenuSetKind::Start, cmd::NewReflexBandpass));
-    for (const int id : {cmd::NetworkNet1, cmd::DriverNet4, cmd::ExportSplNet2, cmd::ExportGainNet3}) {
-        EXPECT_TRUE(has(MenuSetKind::AdvancedFilter, id)) << id;
-        EXPECT_FALSE(has(MenuSetKind::SimpleFilter, id)) << id;
-    }
-    for (const int id : {cmd::NetworkBass, cmd::DriverTreble, cmd::ExportSplMid, cmd::ExportGroupDelayBass}) {
-        EXPECT_TRUE(has(MenuSetKind::SimpleFilter, id)) << id;
-        EXPECT_FALSE(has(MenuSetKind::AdvancedFilter, id)) << id;
-    }
-}
-
 TEST(CommandTableTest, IdsUniqueAndAllUsed) {
     std::set<int> ids;
     std::set<int> used;
@@ -151,27 +127,6 @@ TEST(CommandTableTest, IdsUniqueAndAllUsed) {
         EXPECT_TRUE(used.count(c.id)) << "never offered " << c.id;
     }
     EXPECT_EQ(findCommand(4711), nullptr);
-}
-
-TEST(CommandTableTest, ActionsAndArguments) {
-    EXPECT_EQ(findCommand(cmd::PrintWindow)->id, 10106);
-    EXPECT_EQ(findCommand(cmd::CopyWindow)->id, 10104);
-    EXPECT_EQ(findCommand(cmd::Calculate)->action, CommandAction::Calculate);
-    EXPECT_EQ(findCommand(cmd::ExportGroupDelay)->arg, 5);
-    EXPECT_EQ(findCommand(cmd::ExportSplWaveModes)->arg, 2);
-    EXPECT_EQ(findCommand(cmd::NetworkTreble)->arg, 2);
-    EXPECT_EQ(findCommand(cmd::DriverMid)->arg, 1);
-    EXPECT_EQ(findCommand(cmd::DriverNet3)->arg, 2);
-    const CommandInfo* gain = findCommand(cmd::ExportGainTreble);
-    EXPECT_EQ(gain->action, CommandAction::SectionExport);
-    EXPECT_EQ(gain->arg, 1);
-    EXPECT_EQ(gain->arg2, 2);
-    const CommandInfo* delay = findCommand(cmd::ExportGroupDelayNet4);
-    EXPECT_EQ(delay->action, CommandAction::NetExport);
-    EXPECT_EQ(delay->arg, 3);
-    EXPECT_EQ(delay->arg2, 3);
-    EXPECT_EQ(findCommand(cmd::ExportImpulse)->arg, 4);
-    EXPECT_EQ(findCommand(cmd::ExportImpedanceTotal)->arg, 2);
 }
 
 TEST(CommandTableTest, NewCommandsCoverEveryProjectType) {
@@ -194,13 +149,11 @@ TEST(ProjectTypeTest, CodesAndMenuSets) {
         EXPECT_EQ(isBoxProjectCode(code), valid && code <= 9) << code;
         EXPECT_EQ(isFilterProjectCode(code), valid && code >= 15) << code;
     }
-    EXPECT_EQ(menuSetForProjectCode(0), MenuSetKind::Box);
-    EXPECT_EQ(menuSetForProjectCode(8), MenuSetKind::Box);
-    EXPECT_EQ(menuSetForProjectCode(9), MenuSetKind::ReflexBandpass);
-    EXPECT_EQ(menuSetForProjectCode(15), MenuSetKind::SimpleFilter);
-    EXPECT_EQ(menuSetForProjectCode(16), MenuSetKind::SimpleFilter);
-    EXPECT_EQ(menuSetForProjectCode(20), MenuSetKind::AdvancedFilter);
-    EXPECT_EQ(menuSetForProjectCode(28), MenuSetKind::AdvancedFilter);
+    using K = MenuSetKind;
+    for (const auto& [code, kind] :
+         {std::pair{0, K::Box}, std::pair{8, K::Box}, std::pair{9, K::ReflexBandpass},
+          std::pair{16, K::SimpleFilter}, std::pair{20, K::AdvancedFilter}})
+        EXPECT_EQ(menuSetForProjectCode(code), kind) << code;
     const std::pair<int, int> variants[] = {{15, 0}, {16, 1}, {20, 3}, {21, 4},  {22, 5},
                                             {23, 6}, {25, 8}, {26, 9}, {27, 10}, {28, 11}};
     for (const auto& [code, variant] : variants)
@@ -220,19 +173,16 @@ TEST(CommandStatesTest, RemovedDisappearGreyedDisabled) {
     EXPECT_TRUE(findMenuItem(bar, cmd::Box)->enabled);
     // The menu set itself is never changed.
     EXPECT_NE(findMenuItem(menuSet(MenuSetKind::Box), cmd::ExportSplWaveModes), nullptr);
-}
 
-TEST(CommandStatesTest, EmptiedSubmenuDisappears) {
-    CommandStateModel states;
+    // A submenu emptied by removals disappears.
     states.remove(cmd::PrintWindow);
     states.remove(cmd::PrintDiagrams);
-    const MenuBar bar = applyCommandStates(menuSet(MenuSetKind::Box), states);
-    const MenuNode& file = bar.front();
-    EXPECT_TRUE(std::none_of(file.children.begin(), file.children.end(),
+    const MenuBar noPrint = applyCommandStates(menuSet(MenuSetKind::Box), states);
+    EXPECT_TRUE(std::none_of(noPrint.front().children.begin(), noPrint.front().children.end(),
                              [](const MenuNode& n) { return menuDisplayText(n.text) == "Print"; }));
     states.enable(cmd::PrintDiagrams);
-    const MenuBar again = applyCommandStates(menuSet(MenuSetKind::Box), states);
-    EXPECT_NE(findMenuItem(again, cmd::PrintDiagrams), nullptr);
+    EXPECT_NE(findMenuItem(applyCommandStates(menuSet(MenuSetKind::Box), states), cmd::PrintDiagrams),
+              nullptr);
 }
 
 TEST(MenuTextTest, AcceleratorsStripped) {

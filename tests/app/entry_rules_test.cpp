@@ -41,7 +41,6 @@ TEST_P(LongCommit, ReadsSnapsAndLimits) {
 INSTANTIATE_TEST_SUITE_P(
     Table, LongCommit,
     ::testing::Values(
-        LongCommitCase{"Step10RoundsUp", 10, 0, 1000, 500, "47", true, 50},
         LongCommitCase{"Step10RoundsDown", 10, 0, 1000, 500, "44", true, 40},
         LongCommitCase{"Step10HalfGoesUp", 10, 0, 1000, 500, "45", true, 50},
         LongCommitCase{"SnapsOntoMaximum", 10, 0, 1000, 500, "1004", true, 1000},
@@ -49,15 +48,11 @@ INSTANTIATE_TEST_SUITE_P(
         // trunc(n/step + 0.5) truncates toward zero: negative numbers lean up.
         LongCommitCase{"NegativeSmallGoesToZero", 10, -100, 100, 7, "-6", true, 0},
         LongCommitCase{"NegativeFifteen", 10, -100, 100, 7, "-15", true, -10},
-        LongCommitCase{"NegativeSixteen", 10, -100, 100, 7, "-16", true, -10},
         LongCommitCase{"NegativeTwentySix", 10, -100, 100, 7, "-26", true, -20},
         LongCommitCase{"PlusSign", 1, 0, 100, 7, "+12", true, 12},
         LongCommitCase{"BelowMinimum", 1, 10, 100, 50, "9", false, 50},
         LongCommitCase{"MinimumInclusive", 1, 10, 100, 50, "10", true, 10},
-        LongCommitCase{"MaximumInclusive", 1, 10, 100, 50, "100", true, 100},
         LongCommitCase{"ForeignCharacter", 1, 0, 100, 7, "12x", false, 7},
-        LongCommitCase{"DecimalPointIsForeign", 1, 0, 100, 7, "1.5", false, 7},
-        LongCommitCase{"UndefinedTextTyped", 1, 0, 100, 7, "undef.", false, 7},
         LongCommitCase{"TrailingSign", 1, 0, 100, 7, "12-", false, 7},
         LongCommitCase{"TwoSigns", 1, -100, 100, 7, "-+1", false, 7},
         LongCommitCase{"SignAlone", 1, 0, 100, 7, "+", false, 7},
@@ -73,13 +68,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LongEntryTest, UnmodifiedTextIsNotParsed) {
     LongEntry e("%d", 0, 100, -1, -1, 1);
+    DblEntry d("%2.2f", 0, 100, -1.0, -1.0, false);
     e.focusGained();
-    const EntryCommit r = e.commit("undef.", false);
-    EXPECT_TRUE(r.accepted);
-    EXPECT_FALSE(r.beep);
-    EXPECT_FALSE(r.notify);
+    d.focusGained();
+    for (const EntryCommit r : {e.commit("undef.", false), d.commit(d.text(), false)}) {
+        EXPECT_TRUE(r.accepted);
+        EXPECT_FALSE(r.beep);
+        EXPECT_FALSE(r.notify);
+    }
     EXPECT_EQ(e.value(), -1);
     EXPECT_EQ(e.text(), "undef.");
+    EXPECT_EQ(d.value(), -1.0);
+    EXPECT_EQ(d.text(), "undef.");
 }
 
 TEST(LongEntryTest, ModifiedFlagAloneStillNotifies) {
@@ -146,14 +146,6 @@ TEST(LongEntryTest, StepBelowOneIsOne) {
     e.markModified();
     EXPECT_EQ(e.commit("37", true).accepted, true);
     EXPECT_EQ(e.value(), 37);
-}
-
-TEST(LongEntryTest, AllowedCharacters) {
-    for (const char c : std::string("0123456789+-"))
-        EXPECT_TRUE(LongEntry::isAllowedChar(c)) << c;
-    for (const char c : std::string(".,;eE x\t/"))
-        EXPECT_FALSE(LongEntry::isAllowedChar(c)) << c;
-    EXPECT_FALSE(LongEntry::isAllowedChar('\0'));
 }
 
 // ---- display -------------------------------------------------------------------------
@@ -248,14 +240,11 @@ INSTANTIATE_TEST_SUITE_P(
         DblCommitCase{"CommaIsPoint", false, 0, 100, 50, 0.5, "3,3", true, 3.3, 0.5},
         DblCommitCase{"GroupingCommaIsPointToo", false, 0, 100, 50, 0.5, "1,000", true, 1.0, 0.5},
         DblCommitCase{"Exponent", false, 0, 2000, 50, 0.5, "1e3", true, 1000.0, 0.5},
-        DblCommitCase{"CapitalExponent", false, 0, 2000, 50, 0.5, "1E3", true, 1000.0, 0.5},
         DblCommitCase{"NegativeExponent", false, 0, 2000, 50, 0.5, "25e-1", true, 2.5, 0.5},
         DblCommitCase{"LeadingPoint", false, 0, 100, 50, 0.5, ".5", true, 0.5, 0.5},
-        DblCommitCase{"TrailingPoint", false, 0, 100, 50, 0.5, "5.", true, 5.0, 0.5},
         DblCommitCase{"PlusSign", false, 0, 100, 50, 0.5, "+2", true, 2.0, 0.5},
         DblCommitCase{"Negative", false, -90, 90, 50, 0.5, "-45.5", true, -45.5, 0.5},
         DblCommitCase{"MinimumInclusive", false, -90, 90, 50, 0.5, "-90", true, -90.0, 0.5},
-        DblCommitCase{"MaximumInclusive", false, -90, 90, 50, 0.5, "90", true, 90.0, 0.5},
         DblCommitCase{"AboveMaximum", false, -90, 90, 50, 0.5, "90.01", false, 50.0, 0.5},
         DblCommitCase{"BelowMinimum", false, -90, 90, 50, 0.5, "-91", false, 50.0, 0.5},
         DblCommitCase{"EmptyReadsZero", false, 0, 100, 50, 0.5, "", true, 0.0, 0.5},
@@ -263,15 +252,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Characters after the number: accepted, value kept, no beep.
         DblCommitCase{"PastedTwoPoints", false, 0, 100, 50, 0.5, "3.3.3", true, 50.0, 0.5},
         DblCommitCase{"DanglingExponent", false, 0, 100, 50, 0.5, "1e", true, 50.0, 0.5},
-        DblCommitCase{"DanglingExponentSign", false, 0, 100, 50, 0.5, "1e+", true, 50.0, 0.5},
         DblCommitCase{"TwoSigns", false, -100, 100, 50, 0.5, "+-2", true, 50.0, 0.5},
-        DblCommitCase{"PointAlone", false, 0, 100, 50, 0.5, ".", true, 50.0, 0.5},
         DblCommitCase{"ExponentAlone", false, 0, 100, 50, 0.5, "e5", true, 50.0, 0.5},
         // Foreign characters are refused with a beep.
         DblCommitCase{"Letter", false, 0, 100, 50, 0.5, "3x", false, 50.0, 0.5},
         DblCommitCase{"Blank", false, 0, 100, 50, 0.5, " 3", false, 50.0, 0.5},
         DblCommitCase{"SemicolonInSingleMode", false, 0, 100, 50, 0.5, "3;0.7", false, 50.0, 0.5},
-        DblCommitCase{"UndefinedTextTyped", false, 0, 100, 50, 0.5, "undef.", false, 50.0, 0.5},
         DblCommitCase{"Overflow", false, 0, 100, 50, 0.5, "1e999", false, 50.0, 0.5},
         // Only the first 50 characters are read.
         DblCommitCase{"FiftyCharacterLimit", false, 0, 100, 50, 0.5, "0." + std::string(48, '0') + "9", true,
@@ -284,7 +270,6 @@ INSTANTIATE_TEST_SUITE_P(
     Paired, DblCommit,
     ::testing::Values(
         DblCommitCase{"Both", true, 0, 20000, 500, 0.5, "2000;0.7", true, 2000.0, 0.7},
-        DblCommitCase{"BothWithCommas", true, 0, 20000, 500, 0.5, "2,5;0,7", true, 2.5, 0.7},
         DblCommitCase{"FirstOnlyKeepsSecond", true, 0, 20000, 500, 0.3, "2000", true, 2000.0, 0.3},
         DblCommitCase{"EmptySecondKeepsSecond", true, 0, 20000, 500, 0.3, "2000;", true, 2000.0, 0.3},
         DblCommitCase{"SecondLowestQ", true, 0, 20000, 500, 0.5, "2000;0.1", true, 2000.0, 0.1},
@@ -297,21 +282,8 @@ INSTANTIATE_TEST_SUITE_P(
         DblCommitCase{"FirstAboveMaximum", true, 0, 1000, 500, 0.5, "2000;0.7", false, 500.0, 0.5},
         DblCommitCase{"FirstIncomplete", true, 0, 20000, 500, 0.5, "20.0.0;0.7", false, 500.0, 0.5},
         DblCommitCase{"FirstMissing", true, 0, 20000, 500, 0.5, ";0.7", false, 500.0, 0.5},
-        DblCommitCase{"EmptyIsZero", true, 0, 20000, 500, 0.3, "", true, 0.0, 0.3},
-        DblCommitCase{"EmptyOutsideRange", true, 20, 20000, 500, 0.3, "", false, 500.0, 0.3},
-        DblCommitCase{"Letter", true, 0, 20000, 500, 0.5, "2000;q", false, 500.0, 0.5}),
+        DblCommitCase{"EmptyIsZero", true, 0, 20000, 500, 0.3, "", true, 0.0, 0.3}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(DblEntryTest, UnmodifiedUndefinedStaysUndefined) {
-    DblEntry e("%2.2f", 0, 100, -1.0, -1.0, false);
-    e.focusGained();
-    const EntryCommit r = e.commit(e.text(), false);
-    EXPECT_TRUE(r.accepted);
-    EXPECT_FALSE(r.beep);
-    EXPECT_FALSE(r.notify);
-    EXPECT_EQ(e.value(), -1.0);
-    EXPECT_EQ(e.text(), "undef.");
-}
 
 TEST(DblEntryTest, RefusalClearsFlags) {
     DblEntry e("%2.2f", 0, 100, -1.0, 5.0, false);
@@ -324,7 +296,12 @@ TEST(DblEntryTest, RefusalClearsFlags) {
     EXPECT_FALSE(e.stepped());
 }
 
-TEST(DblEntryTest, AllowedCharacters) {
+TEST(EntryRules, AllowedCharacters) {
+    for (const char c : std::string("0123456789+-"))
+        EXPECT_TRUE(LongEntry::isAllowedChar(c)) << c;
+    for (const char c : std::string(".,;eE x\t/"))
+        EXPECT_FALSE(LongEntry::isAllowedChar(c)) << c;
+    EXPECT_FALSE(LongEntry::isAllowedChar('\0'));
     const DblEntry single("%g", 0, 1, -1, 0, false);
     const DblEntry paired("%g", 0, 1, -1, 0, true);
     for (const char c : std::string("0123456789+-Ee.,")) {
@@ -376,13 +353,6 @@ INSTANTIATE_TEST_SUITE_P(
                       DblStepCase{"DownFromAboveRange", 0, 90, 100, false, 90.0, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(DblEntryTest, UpThenDownReturns) {
-    DblEntry e("%2.2f", 0, 1000, -1.0, 100.0, false);
-    (void)e.keyUp();
-    (void)e.keyDown();
-    EXPECT_NEAR(e.value(), 100.0, 1e-12);
-}
-
 TEST(DblEntryTest, ReadOnlyIgnoresArrows) {
     DblEntry e("%2.2f", 0, 1000, -1.0, 100.0, false);
     e.setReadOnly(true);
@@ -394,30 +364,6 @@ TEST(DblEntryTest, ReadOnlyIgnoresArrows) {
     EXPECT_FALSE(down.handled);
     EXPECT_FALSE(e.modified());
     EXPECT_EQ(e.value(), 100.0);
-}
-
-// ---- number reading ------------------------------------------------------------------
-
-TEST(NumberParseTest, IntegerConsumed) {
-    EXPECT_EQ(parseInteger("123").consumed, 3u);
-    EXPECT_EQ(parseInteger("-123").value, -123);
-    EXPECT_EQ(parseInteger("12-").consumed, 2u);
-    EXPECT_EQ(parseInteger("-").consumed, 0u);
-    EXPECT_EQ(parseInteger("--1").consumed, 0u);
-    EXPECT_EQ(parseInteger("").consumed, 0u);
-    EXPECT_TRUE(parseInteger("9223372036854775808").overflow);
-    EXPECT_EQ(parseInteger("9223372036854775807").value, std::numeric_limits<std::int64_t>::max());
-}
-
-TEST(NumberParseTest, RealConsumed) {
-    EXPECT_EQ(parseReal("2.5e1x").consumed, 5u);
-    EXPECT_DOUBLE_EQ(parseReal("2.5e1x").value, 25.0);
-    EXPECT_EQ(parseReal("1e").consumed, 1u);
-    EXPECT_EQ(parseReal("-.5").consumed, 3u);
-    EXPECT_DOUBLE_EQ(parseReal("-.5").value, -0.5);
-    EXPECT_EQ(parseReal("+-1").consumed, 0u);
-    EXPECT_EQ(parseReal("e1").consumed, 0u);
-    EXPECT_TRUE(parseReal("1e400").overflow);
 }
 
 } // namespace

@@ -52,89 +52,64 @@ TEST(LogAxisTicks, RanksLetACrowdedAxisKeepDecadesFirst) {
     EXPECT_EQ(labelsOf(t, 2), (std::vector<std::string>{"20", "50", "100", "200", "500", "1k", "2k"}));
 }
 
-TEST(LogAxisTicks, BelowTenAndAboveAThousand) {
+TEST(LogAxisTicks, OtherDecadesAndNarrowSpans) {
     EXPECT_EQ(labelsOf(logAxisTicks({1.0, 10.0})), (std::vector<std::string>{"1", "2", "5", "10"}));
     EXPECT_EQ(labelsOf(logAxisTicks({0.1, 1.0})), (std::vector<std::string>{"0.1", "0.2", "0.5", "1"}));
     EXPECT_EQ(labelsOf(logAxisTicks({1e5, 2e6})),
               (std::vector<std::string>{"100k", "200k", "500k", "1M", "2M"}));
-}
-
-TEST(LogAxisTicks, NarrowSpanLabelsEveryGridLine) {
-    // Only "200" of 1-2-5 lies in 150..450.
+    // Only "200" of 1-2-5 lies in 150..450: every grid line gets a label.
     EXPECT_EQ(labelsOf(logAxisTicks({150.0, 450.0})), (std::vector<std::string>{"200", "300", "400"}));
 }
 
-TEST(LogAxisTicks, SpanBetweenTwoGridLinesGetsLinearSteps) {
+TEST(LogAxisTicks, TinyHugeAndInvalidSpansStayDrawable) {
+    // Between two grid lines: linear steps.
     const AxisTicks t = logAxisTicks({1010.0, 1090.0});
     ASSERT_GE(t.labels.size(), 2u);
-    for (const AxisTick& l : t.labels) {
-        EXPECT_GE(l.value, 1010.0);
-        EXPECT_LE(l.value, 1090.0);
-    }
+    for (const AxisTick& l : t.labels)
+        EXPECT_TRUE(l.value >= 1010.0 && l.value <= 1090.0) << l.value;
     EXPECT_EQ(t.labels.front().label, "1.02k");
     for (std::size_t i = 1; i < t.grid.size(); ++i)
         EXPECT_LE(t.grid[i - 1].value, t.grid[i].value);
-}
 
-TEST(LogAxisTicks, HugeSpanKeepsOnlyDecadesWithBoundedCounts) {
-    const AxisTicks t = logAxisTicks({1e-200, 1e200});
-    EXPECT_LE(t.grid.size(), 401u);
-    EXPECT_LE(t.labels.size(), 12u);
-    EXPECT_GE(t.labels.size(), 2u);
-    for (const GridLine& g : t.grid)
+    // A huge span keeps only decades, with bounded counts.
+    const AxisTicks huge = logAxisTicks({1e-200, 1e200});
+    EXPECT_LE(huge.grid.size(), 401u);
+    EXPECT_LE(huge.labels.size(), 12u);
+    EXPECT_GE(huge.labels.size(), 2u);
+    for (const GridLine& g : huge.grid)
         EXPECT_TRUE(g.major);
-}
 
-TEST(LogAxisTicks, InvalidBoundsStillGiveADrawableAxis) {
     for (const AxisBounds b : {AxisBounds{kNaN, kNaN}, AxisBounds{-5.0, 0.0}, AxisBounds{100.0, 100.0},
                                AxisBounds{kInf, 1000.0}, AxisBounds{2000.0, 20.0}}) {
-        const AxisTicks t = logAxisTicks(b);
-        EXPECT_GE(t.labels.size(), 2u) << b.min << " " << b.max;
-        for (const GridLine& g : t.grid)
+        const AxisTicks bad = logAxisTicks(b);
+        EXPECT_GE(bad.labels.size(), 2u) << b.min << " " << b.max;
+        for (const GridLine& g : bad.grid)
             EXPECT_TRUE(std::isfinite(g.value) && g.value > 0.0);
     }
 }
 
-struct LogLabelCase {
-    double value;
-    const char* text;
-};
-
-class LogTickLabel : public ::testing::TestWithParam<LogLabelCase> {};
-
-TEST_P(LogTickLabel, Formats) {
-    EXPECT_EQ(logTickLabel(GetParam().value), GetParam().text);
+TEST(LogAxisTicks, LabelTexts) {
+    using L = std::pair<double, const char*>;
+    for (const auto& [value, text] :
+         {L{2, "2"}, L{5, "5"}, L{20, "20"}, L{500, "500"}, L{1000, "1k"}, L{2000, "2k"}, L{20000, "20k"},
+          L{1500, "1.5k"}, L{1e6, "1M"}, L{0.5, "0.5"}, L{0.3 * 0.1 * 10, "0.3"},
+          L{3 * std::pow(10.0, -1), "0.3"}, L{kNaN, ""}})
+        EXPECT_EQ(logTickLabel(value), text) << value;
 }
-
-INSTANTIATE_TEST_SUITE_P(Values, LogTickLabel,
-                         ::testing::Values(LogLabelCase{2, "2"}, LogLabelCase{5, "5"}, LogLabelCase{20, "20"},
-                                           LogLabelCase{500, "500"}, LogLabelCase{1000, "1k"},
-                                           LogLabelCase{2000, "2k"}, LogLabelCase{20000, "20k"},
-                                           LogLabelCase{1500, "1.5k"}, LogLabelCase{1e6, "1M"},
-                                           LogLabelCase{0.5, "0.5"}, LogLabelCase{0.3 * 0.1 * 10, "0.3"},
-                                           LogLabelCase{3 * std::pow(10.0, -1), "0.3"},
-                                           LogLabelCase{kNaN, ""}));
 
 // --- linear axis ------------------------------------------------------------------------
 
-struct StepCase {
-    double span;
-    int target;
-    double step;
-};
-
-class NiceStep : public ::testing::TestWithParam<StepCase> {};
-
-TEST_P(NiceStep, PicksOneTwoTwoAndAHalfOrFive) {
-    EXPECT_DOUBLE_EQ(niceStep(GetParam().span, GetParam().target), GetParam().step);
+TEST(LinearTicks, NiceStepPicksOneTwoTwoAndAHalfOrFive) {
+    struct S {
+        double span;
+        int target;
+        double step;
+    };
+    for (const S c : {S{100, 10, 10}, S{100, 5, 20}, S{100, 4, 25}, S{100, 3, 50}, S{100, 2, 50},
+                      S{100, 1, 100}, S{7, 5, 2}, S{0.9, 4, 0.25}, S{360, 4, 100}, S{1e-6, 5, 2e-7},
+                      S{0, 5, 1}, S{-3, 5, 1}, S{kNaN, 5, 1}, S{50, 0, 50}})
+        EXPECT_DOUBLE_EQ(niceStep(c.span, c.target), c.step) << c.span << " " << c.target;
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, NiceStep,
-                         ::testing::Values(StepCase{100, 10, 10}, StepCase{100, 5, 20}, StepCase{100, 4, 25},
-                                           StepCase{100, 3, 50}, StepCase{100, 2, 50}, StepCase{100, 1, 100},
-                                           StepCase{7, 5, 2}, StepCase{0.9, 4, 0.25}, StepCase{360, 4, 100},
-                                           StepCase{1e-6, 5, 2e-7}, StepCase{0, 5, 1}, StepCase{-3, 5, 1},
-                                           StepCase{kNaN, 5, 1}, StepCase{50, 0, 50}));
 
 TEST(LinearTicks, StepGivesAtMostTheTargetCountOfIntervals) {
     for (int target = 1; target <= 12; ++target) {
@@ -180,68 +155,46 @@ TEST(LinearTicks, RejectsUnusableSteps) {
     EXPECT_TRUE(linearAxisTicksWithStep({0, 1e9}, 1.0).labels.empty()); // too many
 }
 
-struct FormatCase {
-    double value;
-    double step;
-    const char* text;
-};
-
-class FormatTick : public ::testing::TestWithParam<FormatCase> {};
-
-TEST_P(FormatTick, HasNoTrailingGarbage) {
-    EXPECT_EQ(formatTickValue(GetParam().value, GetParam().step), GetParam().text);
+TEST(LinearTicks, FormattedValuesHaveNoTrailingGarbage) {
+    struct F {
+        double value, step;
+        const char* text;
+    };
+    for (const F c :
+         {F{-180, 90, "-180"}, F{0.5, 0.5, "0.5"}, F{12.5, 2.5, "12.5"}, F{10, 2.5, "10"},
+          F{0.1 + 0.2, 0.1, "0.3"}, F{-0.0, 1, "0"}, F{-1e-17, 0.1, "0"}, F{3 * 0.05, 0.05, "0.15"},
+          F{1234567, 1000, "1234567"}, F{2e-7, 1e-7, "0.0000002"}, F{5, 0, "5"}, F{kInf, 1, ""}})
+        EXPECT_EQ(formatTickValue(c.value, c.step), c.text) << c.value;
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, FormatTick,
-                         ::testing::Values(FormatCase{-180, 90, "-180"}, FormatCase{0.5, 0.5, "0.5"},
-                                           FormatCase{12.5, 2.5, "12.5"}, FormatCase{10, 2.5, "10"},
-                                           FormatCase{0.1 + 0.2, 0.1, "0.3"}, FormatCase{-0.0, 1, "0"},
-                                           FormatCase{-1e-17, 0.1, "0"}, FormatCase{3 * 0.05, 0.05, "0.15"},
-                                           FormatCase{1234567, 1000, "1234567"},
-                                           FormatCase{2e-7, 1e-7, "0.0000002"}, FormatCase{5, 0, "5"},
-                                           FormatCase{kInf, 1, ""}));
 
 // --- bounds and mapping -----------------------------------------------------------------
 
-struct PadCase {
-    double min;
-    double max;
-    bool log;
-    double wantMin;
-    double wantMax;
-};
-
-class PadBounds : public ::testing::TestWithParam<PadCase> {};
-
-TEST_P(PadBounds, GivesADrawableInterval) {
-    const PadCase& c = GetParam();
-    const AxisBounds b = padAxisBounds(c.min, c.max, c.log);
-    EXPECT_DOUBLE_EQ(b.min, c.wantMin);
-    EXPECT_DOUBLE_EQ(b.max, c.wantMax);
-    EXPECT_LT(b.min, b.max);
-    EXPECT_TRUE(std::isfinite(b.max - b.min));
+TEST(AxisBoundsPadding, GivesADrawableInterval) {
+    struct P {
+        double min, max;
+        bool log;
+        double wantMin, wantMax;
+    };
+    for (const P c : {P{20, 2000, true, 20, 2000}, P{85, 85, false, 76.5, 93.5}, P{0, 0, false, -1, 1},
+                      P{-10, -10, false, -11, -9}, P{100, 100, true, 50, 200}, P{90, 10, false, 10, 90},
+                      P{kNaN, 5, false, 4.5, 5.5}, P{5, kInf, false, 4.5, 5.5}, P{kNaN, kNaN, false, 0, 1},
+                      P{-kInf, kInf, true, 10, 10000}, P{0, 1000, true, 500, 2000},
+                      P{-1e308, 1e308, false, -1e300, 1e300}, P{1e-320, 1, true, 1e-300, 1}}) {
+        const AxisBounds b = padAxisBounds(c.min, c.max, c.log);
+        EXPECT_DOUBLE_EQ(b.min, c.wantMin) << c.min << " " << c.max;
+        EXPECT_DOUBLE_EQ(b.max, c.wantMax) << c.min << " " << c.max;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, PadBounds,
-    ::testing::Values(PadCase{20, 2000, true, 20, 2000}, PadCase{85, 85, false, 76.5, 93.5},
-                      PadCase{0, 0, false, -1, 1}, PadCase{-10, -10, false, -11, -9},
-                      PadCase{100, 100, true, 50, 200}, PadCase{90, 10, false, 10, 90},
-                      PadCase{kNaN, 5, false, 4.5, 5.5}, PadCase{5, kInf, false, 4.5, 5.5},
-                      PadCase{kNaN, kNaN, false, 0, 1}, PadCase{-kInf, kInf, true, 10, 10000},
-                      PadCase{0, 1000, true, 500, 2000}, PadCase{-1e308, 1e308, false, -1e300, 1e300},
-                      PadCase{1e-320, 1, true, 1e-300, 1}));
-
-TEST(AxisMapping, LinearMapsEndsAndMiddleBothWays) {
+TEST(AxisMapping, MapsBothWaysAndPadsDegenerateBounds) {
     const AxisMapping y({-180, 180}, 400, 100, false); // y grows downwards
     EXPECT_DOUBLE_EQ(y.toPixel(-180), 400);
     EXPECT_DOUBLE_EQ(y.toPixel(180), 100);
     EXPECT_DOUBLE_EQ(y.toPixel(0), 250);
     EXPECT_DOUBLE_EQ(y.toValue(175), 90);
     EXPECT_TRUE(std::isnan(y.toPixel(kNaN)));
-}
 
-TEST(AxisMapping, LogPutsEqualRatiosAtEqualDistances) {
+    // Equal ratios at equal distances on a log axis.
     const AxisMapping x({20, 20000}, 50, 650, true);
     EXPECT_DOUBLE_EQ(x.toPixel(20), 50);
     EXPECT_NEAR(x.toPixel(20000), 650, 1e-9);
@@ -250,9 +203,7 @@ TEST(AxisMapping, LogPutsEqualRatiosAtEqualDistances) {
     EXPECT_NEAR(x.toValue(x.toPixel(1234.5)), 1234.5, 1e-9);
     EXPECT_TRUE(std::isnan(x.toPixel(0)));
     EXPECT_TRUE(std::isnan(x.toPixel(-3)));
-}
 
-TEST(AxisMapping, DegenerateBoundsArePadded) {
     const AxisMapping m({5, 5}, 0, 100, false);
     EXPECT_DOUBLE_EQ(m.toPixel(5), 50);
     EXPECT_TRUE(std::isfinite(m.toValue(0)));

@@ -81,28 +81,22 @@ TEST_P(QtUiHostMessageBox, MapsIconButtonsAndAnswer) {
     EXPECT_EQ(buttons, c.qtButtons);
 }
 
+using I = MessageIcon;
+using B = MessageButtons;
+using M = QMessageBox;
+using R = MessageResult;
+using C = BoxCase;
+const M::StandardButtons kYesNoCancel = M::Yes | M::No | M::Cancel;
+
 INSTANTIATE_TEST_SUITE_P(
     Table, QtUiHostMessageBox,
-    ::testing::Values(BoxCase{MessageIcon::Exclamation, MessageButtons::Ok, QMessageBox::Warning,
-                              QMessageBox::Ok, QMessageBox::Ok, MessageResult::Ok},
-                      BoxCase{MessageIcon::Exclamation, MessageButtons::Ok, QMessageBox::Warning,
-                              QMessageBox::Ok, QMessageBox::NoButton, MessageResult::Ok},
-                      BoxCase{MessageIcon::Question, MessageButtons::YesNoCancel, QMessageBox::Question,
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
-                              MessageResult::Yes},
-                      BoxCase{MessageIcon::Question, MessageButtons::YesNoCancel, QMessageBox::Question,
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No,
-                              MessageResult::No},
-                      BoxCase{MessageIcon::Question, MessageButtons::YesNoCancel, QMessageBox::Question,
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::NoButton,
-                              MessageResult::Cancel},
-                      BoxCase{MessageIcon::Information, MessageButtons::YesNo, QMessageBox::Information,
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton, MessageResult::No},
-                      BoxCase{MessageIcon::Error, MessageButtons::OkCancel, QMessageBox::Critical,
-                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel,
-                              MessageResult::Cancel},
-                      BoxCase{MessageIcon::None, MessageButtons::OkCancel, QMessageBox::NoIcon,
-                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok, MessageResult::Ok}));
+    ::testing::Values(C{I::Exclamation, B::Ok, M::Warning, M::Ok, M::NoButton, R::Ok},
+                      C{I::Question, B::YesNoCancel, M::Question, kYesNoCancel, M::Yes, R::Yes},
+                      C{I::Question, B::YesNoCancel, M::Question, kYesNoCancel, M::No, R::No},
+                      C{I::Question, B::YesNoCancel, M::Question, kYesNoCancel, M::NoButton, R::Cancel},
+                      C{I::Information, B::YesNo, M::Information, M::Yes | M::No, M::NoButton, R::No},
+                      C{I::Error, B::OkCancel, M::Critical, M::Ok | M::Cancel, M::Cancel, R::Cancel},
+                      C{I::None, B::OkCancel, M::NoIcon, M::Ok | M::Cancel, M::Ok, R::Ok}));
 
 TEST(QtUiHost, PostedCallsRunAfterTheCurrentEvent) {
     auto host = std::make_unique<QtUiHost>();
@@ -121,7 +115,7 @@ TEST(QtUiHost, PostedCallsRunAfterTheCurrentEvent) {
     EXPECT_EQ(runs, 11);
 }
 
-TEST(QtUiHost, CommandStateReachesModelCallbackAndSignal) {
+TEST(QtUiHost, CommandStateRepaintAndBeepReachCallbacksAndSignals) {
     QtUiHost host;
     int lastId = 0;
     CommandState lastState = CommandState::Enabled;
@@ -140,20 +134,17 @@ TEST(QtUiHost, CommandStateReachesModelCallbackAndSignal) {
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy.at(1).at(0).toInt(), 11874);
     EXPECT_EQ(spy.at(1).at(1).toInt(), static_cast<int>(CommandState::Removed));
-}
 
-TEST(QtUiHost, RepaintAndBeep) {
-    QtUiHost host;
     int repaints = 0;
     int beeps = 0;
     host.setRepaintCallback([&] { ++repaints; });
     setWarningBeepHook([&] { ++beeps; });
-    QSignalSpy spy(&host, &QtUiHost::repaintRequested);
+    QSignalSpy repaintSpy(&host, &QtUiHost::repaintRequested);
     host.repaint();
     host.beep();
     setWarningBeepHook({});
     EXPECT_EQ(repaints, 1);
-    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(repaintSpy.count(), 1);
     EXPECT_EQ(beeps, 1);
 }
 
@@ -198,7 +189,7 @@ protected:
         false, ""};
 };
 
-TEST_F(QtUiHostFiles, SaveAppendsTheDefaultExtensionAndRemembersThePath) {
+TEST_F(QtUiHostFiles, SaveAppendsTheDefaultExtensionAndRemembersThePathCancelKeepsIt) {
     selector.rememberedPath = dir.path() + "/";
     auto filters = std::make_shared<QStringList>();
     whenModal([filters](QWidget* w) {
@@ -215,13 +206,11 @@ TEST_F(QtUiHostFiles, SaveAppendsTheDefaultExtensionAndRemembersThePath) {
     EXPECT_EQ(*filters,
               (QStringList{QStringLiteral("Box project files (*.box)"),
                            QStringLiteral("Filter project files (*.flt)"), QStringLiteral("All files (*)")}));
-}
 
-TEST_F(QtUiHostFiles, CancelKeepsTheRememberedPath) {
-    selector.rememberedPath = dir.file("old.box");
+    // Cancel keeps the remembered path.
     whenModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
     EXPECT_FALSE(host.selectFile(selector, FileMode::Open).has_value());
-    EXPECT_EQ(selector.rememberedPath, dir.file("old.box"));
+    EXPECT_EQ(selector.rememberedPath, dir.file("closed.box"));
 }
 
 TEST_F(QtUiHostFiles, OpenReturnsAnExistingFile) {

@@ -7,9 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <limits>
 #include <span>
 #include <string>
@@ -19,27 +20,14 @@ using namespace harlox;
 
 namespace {
 
-template <typename U> U loadLE(const std::vector<std::uint8_t>& b, std::size_t off) {
-    U v = 0;
-    for (std::size_t i = 0; i < sizeof(U); ++i)
-        v = static_cast<U>(v | (static_cast<U>(b[off + i]) << (8 * i)));
+// Fields of the record (little-endian, like the host).
+template <class T> T at(const std::vector<std::uint8_t>& b, std::size_t off) {
+    T v;
+    std::memcpy(&v, &b[off], sizeof v);
     return v;
 }
-double f64At(const std::vector<std::uint8_t>& b, std::size_t off) {
-    return std::bit_cast<double>(loadLE<std::uint64_t>(b, off));
-}
-std::int16_t i16At(const std::vector<std::uint8_t>& b, std::size_t off) {
-    return static_cast<std::int16_t>(loadLE<std::uint16_t>(b, off));
-}
-void putF64(std::vector<std::uint8_t>& b, std::size_t off, double v) {
-    const auto u = std::bit_cast<std::uint64_t>(v);
-    for (std::size_t i = 0; i < 8; ++i)
-        b[off + i] = static_cast<std::uint8_t>(u >> (8 * i));
-}
-void putI16(std::vector<std::uint8_t>& b, std::size_t off, std::int16_t v) {
-    const auto u = static_cast<std::uint16_t>(v);
-    b[off] = static_cast<std::uint8_t>(u);
-    b[off + 1] = static_cast<std::uint8_t>(u >> 8);
+template <class T> void put(std::vector<std::uint8_t>& b, std::size_t off, T v) {
+    std::memcpy(&b[off], &v, sizeof v);
 }
 
 // Field offsets inside the 95-byte record.
@@ -70,7 +58,6 @@ std::vector<std::uint8_t> record(const TStepResponse& s) {
 
 TEST(StepResponse, DefaultsOfAFreshWindow) {
     TStepResponse s;
-    EXPECT_EQ(static_cast<const StepResponseSettings&>(s), StepResponseSettings{});
     EXPECT_EQ(s.zoom, 0);
     EXPECT_EQ(s.calculationEnabled, 1);
     EXPECT_EQ(s.showInputSignal, 1);
@@ -85,36 +72,31 @@ TEST(StepResponse, DefaultsOfAFreshWindow) {
     EXPECT_EQ(s.window().pointCount(), 0);
 }
 
-TEST(StepResponse, RecordLayout) {
+TEST(StepResponse, RecordLayoutAndByteExactRoundTrip) {
     TStepResponse s;
     fillNonDefault(s);
     const auto b = record(s);
     ASSERT_EQ(b.size(), TStepResponse::kRecordSize);
     for (std::size_t i = 0; i < 10; ++i)
-        EXPECT_EQ(i16At(b, 2 * i), s.window().placement.v[i]);
+        EXPECT_EQ(at<std::int16_t>(b, 2 * i), s.window().placement.v[i]);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[20])), "tone burst of the 8 inch");
     EXPECT_EQ(b[kZoom], 1);
     EXPECT_EQ(b[kEnabled], 0);
     EXPECT_EQ(b[kShowInput], 0);
-    EXPECT_EQ(i16At(b, kKind), 2);
-    EXPECT_EQ(f64At(b, kFrequency), 123.0);
-    EXPECT_EQ(i16At(b, kPeriods), 7);
-    EXPECT_EQ(i16At(b, kCurves), 2);
-    EXPECT_EQ(f64At(b, kResolution), 0.2);
-}
+    EXPECT_EQ(at<std::int16_t>(b, kKind), 2);
+    EXPECT_EQ(at<double>(b, kFrequency), 123.0);
+    EXPECT_EQ(at<std::int16_t>(b, kPeriods), 7);
+    EXPECT_EQ(at<std::int16_t>(b, kCurves), 2);
+    EXPECT_EQ(at<double>(b, kResolution), 0.2);
 
-TEST(StepResponse, RoundTripIsByteExact) {
-    TStepResponse a;
-    fillNonDefault(a);
-    const auto bytes = record(a);
-    TStepResponse b;
-    BinaryReader r(bytes);
-    ASSERT_TRUE(b.readRecord(r));
+    TStepResponse back;
+    BinaryReader r(b);
+    ASSERT_TRUE(back.readRecord(r));
     EXPECT_TRUE(r.atEnd());
-    EXPECT_EQ(static_cast<const StepResponseSettings&>(b), static_cast<const StepResponseSettings&>(a));
-    EXPECT_EQ(b.window().placement, a.window().placement);
-    EXPECT_EQ(b.window().note(), a.window().note());
-    EXPECT_EQ(record(b), bytes);
+    EXPECT_EQ(static_cast<const StepResponseSettings&>(back), static_cast<const StepResponseSettings&>(s));
+    EXPECT_EQ(back.window().placement, s.window().placement);
+    EXPECT_EQ(back.window().note(), s.window().note());
+    EXPECT_EQ(record(back), b);
 }
 
 TEST(StepResponse, TruncatedRecordChangesNothing) {
@@ -174,11 +156,11 @@ TEST(StepResponse, ValuesOutsideTheDialogRangesAreBroughtBack) {
     auto bytes = record(src);
     bytes[kZoom] = 9;
     bytes[kEnabled] = 200;
-    putI16(bytes, kKind, -5);
-    putF64(bytes, kFrequency, std::numeric_limits<double>::quiet_NaN());
-    putI16(bytes, kPeriods, 0);
-    putI16(bytes, kCurves, 31);
-    putF64(bytes, kResolution, 0.0);
+    put<std::int16_t>(bytes, kKind, -5);
+    put<double>(bytes, kFrequency, std::numeric_limits<double>::quiet_NaN());
+    put<std::int16_t>(bytes, kPeriods, 0);
+    put<std::int16_t>(bytes, kCurves, 31);
+    put<double>(bytes, kResolution, 0.0);
     TStepResponse s;
     BinaryReader r(bytes);
     ASSERT_TRUE(s.readRecord(r));
@@ -190,10 +172,10 @@ TEST(StepResponse, ValuesOutsideTheDialogRangesAreBroughtBack) {
     EXPECT_EQ(s.curvesShown, 2);
     EXPECT_EQ(s.resolution, 0.025);
 
-    putF64(bytes, kFrequency, 1e9);
-    putI16(bytes, kPeriods, 400);
-    putI16(bytes, kCurves, -2);
-    putF64(bytes, kResolution, 2.0);
+    put<double>(bytes, kFrequency, 1e9);
+    put<std::int16_t>(bytes, kPeriods, 400);
+    put<std::int16_t>(bytes, kCurves, -2);
+    put<double>(bytes, kResolution, 2.0);
     BinaryReader r2(bytes);
     ASSERT_TRUE(s.readRecord(r2));
     EXPECT_EQ(s.burstFrequency, 500.0);
@@ -201,16 +183,11 @@ TEST(StepResponse, ValuesOutsideTheDialogRangesAreBroughtBack) {
     EXPECT_EQ(s.curvesShown, 1);
     EXPECT_EQ(s.resolution, 2.0);
     EXPECT_EQ(s.window().title(), "Tone burst resp. 500.0 Hz, 20 periods");
-}
 
-TEST(StepResponse, EveryOfferedResolutionIsKept) {
-    for (double dt : TStepResponse::kResolutions) {
-        TStepResponse src;
-        src.resolution = dt;
-        const auto bytes = record(src);
-        TStepResponse s;
-        BinaryReader r(bytes);
-        ASSERT_TRUE(s.readRecord(r));
+    for (double dt : TStepResponse::kResolutions) { // every offered resolution is kept
+        put<double>(bytes, kResolution, dt);
+        BinaryReader in(bytes);
+        ASSERT_TRUE(s.readRecord(in));
         EXPECT_EQ(s.resolution, dt);
     }
 }
@@ -250,7 +227,7 @@ protected:
     test::ScriptedUiHost ui;
 };
 
-TEST_F(StepResponsePreferences, SettingsFileHoldsTheRecord) {
+TEST_F(StepResponsePreferences, SettingsFileHoldsTheRecordAShortOneIsIgnored) {
     setPreferencesDirectory(dir.path());
     TStepResponse a;
     fillNonDefault(a);
@@ -261,18 +238,15 @@ TEST_F(StepResponsePreferences, SettingsFileHoldsTheRecord) {
     TStepResponse b;
     ASSERT_TRUE(b.LoadSettings());
     EXPECT_EQ(record(b), record(a));
-}
 
-TEST_F(StepResponsePreferences, ShortOrMissingSettingsFileChangesNothing) {
-    setPreferencesDirectory(dir.path());
+    // A short or missing file changes nothing.
+    auto bytes = record(a);
+    bytes.pop_back();
+    test::writeAll(dir.file("stepresp.prf"), bytes);
     TStepResponse s;
     const auto before = record(s);
     EXPECT_FALSE(s.LoadSettings());
-    TStepResponse src;
-    fillNonDefault(src);
-    auto bytes = record(src);
-    bytes.pop_back();
-    test::writeAll(dir.file("stepresp.prf"), bytes);
+    std::filesystem::remove(dir.file("stepresp.prf"));
     EXPECT_FALSE(s.LoadSettings());
     EXPECT_EQ(record(s), before);
 }
