@@ -154,8 +154,9 @@ EntryCommit LongEntry::commit(std::string_view text, bool userModified) {
         if (p.value < std::numeric_limits<std::int32_t>::min() ||
             p.value > std::numeric_limits<std::int32_t>::max())
             return refuse();
-        // Snap to the step: truncation of the real quotient plus one half.
-        const double q = std::trunc(static_cast<double>(p.value) / step_ + 0.5);
+        // Snap to the nearest step. trunc(q + 0.5), the classic form, is the same for positive
+        // numbers but moves negative ones towards zero (-7 would become -6 with step 1).
+        const double q = std::round(static_cast<double>(p.value) / step_);
         const std::int64_t n = static_cast<std::int64_t>(q) * step_;
         if (n < minimum_ || n > maximum_) return refuse();
         value_ = static_cast<std::int32_t>(n);

@@ -45,10 +45,11 @@ INSTANTIATE_TEST_SUITE_P(
         LongCommitCase{"Step10HalfGoesUp", 10, 0, 1000, 500, "45", true, 50},
         LongCommitCase{"SnapsOntoMaximum", 10, 0, 1000, 500, "1004", true, 1000},
         LongCommitCase{"SnapsAboveMaximum", 10, 0, 1000, 500, "1006", false, 500},
-        // trunc(n/step + 0.5) truncates toward zero: negative numbers lean up.
-        LongCommitCase{"NegativeSmallGoesToZero", 10, -100, 100, 7, "-6", true, 0},
-        LongCommitCase{"NegativeFifteen", 10, -100, 100, 7, "-15", true, -10},
-        LongCommitCase{"NegativeTwentySix", 10, -100, 100, 7, "-26", true, -20},
+        // Negative numbers snap to the nearest step as positive ones do, halves away from zero.
+        LongCommitCase{"NegativeSnapsToNearest", 10, -100, 100, 7, "-6", true, -10},
+        LongCommitCase{"NegativeFifteen", 10, -100, 100, 7, "-15", true, -20},
+        LongCommitCase{"NegativeTwentySix", 10, -100, 100, 7, "-26", true, -30},
+        LongCommitCase{"NegativeUnitStepKeepsTheNumber", 1, -100, 100, 7, "-7", true, -7},
         LongCommitCase{"PlusSign", 1, 0, 100, 7, "+12", true, 12},
         LongCommitCase{"BelowMinimum", 1, 10, 100, 50, "9", false, 50},
         LongCommitCase{"MinimumInclusive", 1, 10, 100, 50, "10", true, 10},
