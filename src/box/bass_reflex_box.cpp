@@ -3,6 +3,7 @@
 #include "box/box_object.h"
 #include "box/complex_math.h"
 #include "box/port_object.h"
+#include "core/binary_io.h"
 
 #include <cmath>
 
@@ -85,6 +86,18 @@ void TBassReflexBox::UpdateDiagrams() {
     TBoxEmbryo::UpdateDiagrams();
     airSpeedWindow_.setFixedXRange(0.0);
     airSpeedWindow_.setFixedYRange(0.0);
+}
+
+bool TBassReflexBox::writeTypeRecords(BinaryWriter& w) const {
+    port1_->writeRecord(w);
+    return airSpeedWindow_.writeRecord(w);
+}
+
+bool TBassReflexBox::readTypeRecords(BinaryReader& r, int fileVersion) {
+    if (!port1_->readRecord(r, fileVersion)) return false;
+    // A short window record is caught by the end marker.
+    (void)airSpeedWindow_.readRecord(r);
+    return true;
 }
 
 } // namespace harlox

@@ -38,6 +38,9 @@ protected:
     void ComputePressure() override;
     void UpdateDiagrams() override;
     [[nodiscard]] const char* f3Indent() const override { return "  "; }
+    // The port record and the air speed window record.
+    [[nodiscard]] bool writeTypeRecords(BinaryWriter& w) const override;
+    [[nodiscard]] bool readTypeRecords(BinaryReader& r, int fileVersion) override;
 
 private:
     DiagramModel airSpeedWindow_{"Airspeed in port", "Hz", "m/s"};

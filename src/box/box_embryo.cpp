@@ -3,12 +3,19 @@
 #include "box/box_object.h"
 #include "box/complex_math.h"
 #include "box/port_object.h"
+#include "box/room_cabinet.h"
+#include "box/snapshot.h"
+#include "core/atomic_file.h"
+#include "core/binary_io.h"
 #include "core/command_ids.h"
 #include "core/format.h"
 #include "core/program_dir.h"
 #include "output/curve_writer.h"
+#include "transient/step_response.h"
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <optional>
 
 namespace harlox {
@@ -49,7 +56,9 @@ constexpr int kGreyedOnReset[] = {
 TBoxEmbryo::TBoxEmbryo(UiHost& ui)
     : ui_(ui), front_(std::make_unique<TSpeakerObject>()), rear_(std::make_unique<TSpeakerObject>()),
       splSelector_{kSplExportFilter, kSplExportExtension, false, {}},
-      impedanceSelector_{kImpedanceExportFilter, kImpedanceExportExtension, false, {}} {
+      impedanceSelector_{kImpedanceExportFilter, kImpedanceExportExtension, false, {}},
+      transient_(std::make_unique<TStepResponse>()), roomCabinet_(std::make_unique<TRoomCabinet>()),
+      snapshot_(std::make_unique<TSnapshot>(ui, snapshotSelector_)) {
     const double* x = grid().f.data();
     for (DiagramModel* w : {&splWindow_, &excursionWindow_, &impedanceWindow_, &groupDelayWindow_}) {
         w->setX(x);
@@ -64,6 +73,7 @@ TBoxEmbryo::TBoxEmbryo(UiHost& ui)
     for (int i = 0; i < windowCount_; ++i)
         windows_[static_cast<std::size_t>(i)]->setPointCount(setup().pointCount);
     fitSettings_.Reset();
+    snapshot_->setChangeNotifier([this](int code) { postChangeNotification(code); });
 }
 
 TBoxEmbryo::~TBoxEmbryo() = default;
@@ -100,7 +110,13 @@ void TBoxEmbryo::greyProjectCommands() {
 void TBoxEmbryo::Reset() {
     setup().setupChanged = 1;
     needsRegrid_ = true;
+    transient_->Reset();
     resetTransientResponse();
+    roomCabinet_->Reset();
+    snapshot_->Reset();
+    snapshot_->clearPath();
+    dataSheetPlacement = WindowPlacement{};
+    dataSheetMinimised = false;
     front_->Reset();
     rear_->Reset();
     if (box_) box_->Reset();
@@ -137,6 +153,22 @@ void TBoxEmbryo::UpdateCalculateCommand() {
 
 void TBoxEmbryo::enableCommandUnlessOpen(int id, ProjectDialog d) {
     if (!dialogOpen(d)) ui_.enable(id);
+}
+
+void TBoxEmbryo::enableProjectCommands() {
+    enableCommandUnlessOpen(cmd::DriverConfig, ProjectDialog::DriverConfig);
+    enableCommandUnlessOpen(cmd::DriverEdit, ProjectDialog::DriverEditor);
+    enableCommandUnlessOpen(cmd::Box, ProjectDialog::Box);
+    enableCommandUnlessOpen(cmd::MeasSetup, ProjectDialog::MeasureSetup);
+    for (const int id :
+         {cmd::Save, cmd::SaveAs, cmd::PrintWindow, cmd::CopyWindow, cmd::UserNote, cmd::PrintDiagrams})
+        ui_.enable(id);
+    for (int id = cmd::FirstBoxExport; id <= cmd::LastBoxExport; ++id) {
+        if (id != cmd::ExportSplWaveModes || hasStdWaveModesExport()) ui_.enable(id);
+    }
+    enableCommandUnlessOpen(cmd::TransientResp, ProjectDialog::TransientResponse);
+    enableCommandUnlessOpen(cmd::RoomCabinet, ProjectDialog::RoomCabinet);
+    enableCommandUnlessOpen(cmd::Snapshot, ProjectDialog::Snapshot);
 }
 
 void TBoxEmbryo::postChangeNotification(int code) {
@@ -193,9 +225,9 @@ bool TBoxEmbryo::CanClose() {
     if (!changed_) return true;
     switch (ui_.ask(kBoxProjectCaption, kSaveQuestionText)) {
     case MessageResult::Yes:
-        // The answer is yes whatever the save's outcome.
-        (void)Save();
-        return true;
+        // A save that failed or was cancelled keeps the project: dropping it would lose the
+        // changes the user just asked to keep.
+        return Save();
     case MessageResult::No:
         return true;
     case MessageResult::Cancel:
@@ -431,19 +463,7 @@ void TBoxEmbryo::UpdateDiagrams() {
     recomputeTransientResponse();
     ui_.repaint();
 
-    enableCommandUnlessOpen(cmd::DriverConfig, ProjectDialog::DriverConfig);
-    enableCommandUnlessOpen(cmd::DriverEdit, ProjectDialog::DriverEditor);
-    enableCommandUnlessOpen(cmd::Box, ProjectDialog::Box);
-    enableCommandUnlessOpen(cmd::MeasSetup, ProjectDialog::MeasureSetup);
-    for (const int id :
-         {cmd::Save, cmd::SaveAs, cmd::PrintWindow, cmd::CopyWindow, cmd::UserNote, cmd::PrintDiagrams})
-        ui_.enable(id);
-    for (int id = cmd::FirstBoxExport; id <= cmd::LastBoxExport; ++id) {
-        if (id != cmd::ExportSplWaveModes || hasStdWaveModesExport()) ui_.enable(id);
-    }
-    enableCommandUnlessOpen(cmd::TransientResp, ProjectDialog::TransientResponse);
-    enableCommandUnlessOpen(cmd::RoomCabinet, ProjectDialog::RoomCabinet);
-    enableCommandUnlessOpen(cmd::Snapshot, ProjectDialog::Snapshot);
+    enableProjectCommands();
 
     ui_.setWaitCursor(false);
     for (auto* b : {box_.get(), box2_.get()}) {
@@ -533,6 +553,237 @@ std::string TBoxEmbryo::dataSheetText(std::string_view lineEnd) const {
         out += lines[i];
     }
     return out;
+}
+
+// ---- project file ---------------------------------------------------------------------
+
+namespace {
+
+// A project is a few kilobytes; at most the first megabyte is read, and whatever follows the
+// end marker is never looked at.
+bool readProjectPrefix(const std::string& path, std::vector<std::uint8_t>& out) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff size = in.tellg();
+    in.seekg(0);
+    if (size < 0 || !in) return false;
+    std::vector<std::uint8_t> data(std::min(static_cast<std::size_t>(size), TBoxEmbryo::kMaxProjectFileSize));
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    if (in.bad()) return false;
+    data.resize(static_cast<std::size_t>(in.gcount()));
+    out = std::move(data);
+    return true;
+}
+
+bool writeFitSettings(BinaryWriter& w, const FitSettings& f) {
+    w.i16(f.lowerCutoff);
+    w.i16(f.upperCutoff);
+    for (const std::uint8_t flag : f.flags)
+        w.u8(flag);
+    return w.ok();
+}
+
+void readFitSettings(BinaryReader& r, FitSettings& f) {
+    FitSettings t = f;
+    r.i16(t.lowerCutoff);
+    r.i16(t.upperCutoff);
+    for (std::uint8_t& flag : t.flags)
+        r.u8(flag);
+    if (r.ok()) f = t;
+}
+
+} // namespace
+
+bool TBoxEmbryo::writeTypeRecords(BinaryWriter& w) const {
+    return w.ok();
+}
+
+bool TBoxEmbryo::readTypeRecords(BinaryReader& r, int /*fileVersion*/) {
+    return r.ok();
+}
+
+bool TBoxEmbryo::writeCommonRecords(BinaryWriter& w) {
+    w.i32(typeCode());
+    w.i16(static_cast<std::int16_t>(kProjectFileVersion));
+    w.zeros(16);
+    setup().writeRecord(w);
+    w.textBlock(frontUnitPath_, kPathBlock);
+    w.textBlock(snapshot_->path(), kPathBlock);
+    front_->writeRecord(w);
+    if (box_) {
+        box_->writeRecord(w);
+    } else {
+        w.zeros(TBoxObject::kRecordSize);
+    }
+    transient_->writeRecord(w);
+    roomCabinet_->writeRecord(w);
+    dataSheetPlacement.write(w);
+    w.textBlock(userNote_, kUserNoteSize);
+    writeFitSettings(w, fitSettings_);
+    splWindow_.writeRecord(w);
+    groupDelayWindow_.writeRecord(w);
+    excursionWindow_.writeRecord(w);
+    impedanceWindow_.writeRecord(w);
+    if (const DiagramModel* further = furtherWindow()) further->writeRecord(w);
+    w.u8(dataSheetMinimised ? 1 : 0);
+    return snapshot_->window().writeRecord(w);
+}
+
+bool TBoxEmbryo::writeProjectBytes(BinaryWriter& w) {
+    writeCommonRecords(w);
+    Calculate(0);
+    writeTypeRecords(w);
+    return w.u16(static_cast<std::uint16_t>(kEndMarker));
+}
+
+bool TBoxEmbryo::WriteProject(const std::string& path) {
+    BinaryWriter w;
+    if (!writeProjectBytes(w) || !writeFileAtomic(path, w.buffer())) return false;
+    // Only now is the project safely on disk: a failed write keeps it marked changed.
+    projectFileName_ = path;
+    projectSelector_.rememberedPath = path;
+    changed_ = false;
+    return true;
+}
+
+bool TBoxEmbryo::Save() {
+    if (projectFileName_.empty()) return SaveAs();
+    const bool ok = WriteProject(projectFileName_);
+    if (ok) {
+        changed_ = false;
+        PostCreation(true);
+    } else {
+        ui_.error(kSaveCaption, kSaveFailedText);
+    }
+    ui_.repaint();
+    return ok;
+}
+
+bool TBoxEmbryo::SaveAs() {
+    const std::optional<std::string> path = ui_.selectFile(projectSelector_, FileMode::Save);
+    if (!path) return false;
+    const bool ok = WriteProject(*path);
+    if (ok) {
+        changed_ = false;
+        PostCreation(true);
+    } else {
+        ui_.error(kSaveAsCaption, kSaveFailedText);
+    }
+    ui_.repaint();
+    return ok;
+}
+
+bool TBoxEmbryo::loadStoredUnit(TSpeakerObject& driver, const std::string& storedName,
+                                FileSelector& selector) {
+    const std::string resolved = resolveStoredName(storedName);
+    selector.rememberedPath = resolved;
+    if (!driver.Load(resolved)) {
+        ui_.error(kUnitLoadCaption,
+                  std::string(kStoredUnitMissingPrefix) + storedName + kStoredUnitMissingSuffix);
+        return false;
+    }
+    if (driver.unitOk == 0) {
+        ui_.error(kUnitLoadCaption, kTooFewParametersText);
+        return false;
+    }
+    return true;
+}
+
+bool TBoxEmbryo::readCommonRecords(BinaryReader& r, int& fileVersion) {
+    std::int32_t code = 0;
+    std::int16_t version = 0;
+    if (!r.i32(code) || !r.i16(version)) return false;
+    // The opener chose this object by the code; a file of another type would be misread.
+    if (code != typeCode()) return false;
+    if (version < kOldestFileVersion) return false;
+    if (version != kProjectFileVersion) ui_.error(kOldFileCaption, kOldFileText);
+    fileVersion = version;
+    setup().fileVersion = version;
+
+    r.skip(16);
+    (void)setup().readRecord(r);
+    std::string unitPath;
+    std::string snapshotPath;
+    if (!r.textBlock(unitPath, kPathBlock)) return false;
+    frontUnitPath_ = unitPath;
+    unitSelector_.rememberedPath = resolveStoredName(unitPath);
+    if (!r.textBlock(snapshotPath, kPathBlock)) return false;
+
+    // Short reads of these leave the fields as they were; the reader stays failed, so the
+    // snapshot window record below (or the end marker) refuses the file.
+    (void)front_->readRecord(r, &ui_);
+    if (box_) {
+        (void)box_->readRecord(r);
+    } else {
+        r.skip(TBoxObject::kRecordSize);
+    }
+    (void)transient_->readRecord(r);
+    (void)roomCabinet_->readRecord(r, fileVersion);
+    WindowPlacement sheetPlacement;
+    std::string note;
+    if (sheetPlacement.read(r) && r.textBlock(note, kUserNoteSize)) {
+        dataSheetPlacement = sheetPlacement;
+        userNote_ = note.substr(0, kUserNoteSize - 1);
+    }
+    readFitSettings(r, fitSettings_);
+    (void)splWindow_.readRecord(r);
+    (void)groupDelayWindow_.readRecord(r);
+    (void)excursionWindow_.readRecord(r);
+    (void)impedanceWindow_.readRecord(r);
+    if (DiagramModel* further = furtherWindow()) (void)further->readRecord(r);
+    std::uint8_t minimised = 0;
+    if (r.u8(minimised)) dataSheetMinimised = minimised == 1;
+    if (!snapshot_->window().readRecord(r)) return false;
+
+    for (int i = 0; i < windowCount_; ++i)
+        windows_[static_cast<std::size_t>(i)]->setPointCount(setup().pointCount);
+    // Puts the path into the snapshot selector, or clears both when the file is gone.
+    (void)snapshot_->LoadFromProject(snapshotPath);
+
+    (void)loadStoredUnit(*front_, frontUnitPath_, unitSelector_);
+    needsRegrid_ = true;
+    UpdateCalculateCommand();
+    enableProjectCommands();
+    return true;
+}
+
+bool TBoxEmbryo::readFrom(BinaryReader& r) {
+    int fileVersion = kProjectFileVersion;
+    if (!readCommonRecords(r, fileVersion)) return false;
+    if (!readTypeRecords(r, fileVersion)) return false;
+    std::uint16_t marker = 0;
+    if (!r.u16(marker) || marker != kEndMarker) return false;
+
+    if (driversComplete()) {
+        if (!hasStdWaveModesExport()) ui_.remove(cmd::ExportSplWaveModes);
+        Calculate(0);
+    }
+    postChangeNotification(kChangeSaved);
+    return true;
+}
+
+bool TBoxEmbryo::ReadProject(const std::string& path) {
+    // A refused file must not leave the program-wide settings half read either.
+    const MeasureSetup setupBefore = setup();
+    const bool portNonLinearBefore = TPortObject::nonLinear();
+    projectFileName_ = path;
+    projectSelector_.rememberedPath = path;
+
+    std::vector<std::uint8_t> bytes;
+    bool ok = readProjectPrefix(path, bytes);
+    if (ok) {
+        BinaryReader r(bytes);
+        ok = readFrom(r);
+    }
+    setup().fileVersion = kProjectFileVersion;
+    if (!ok) {
+        setup() = setupBefore;
+        TPortObject::setNonLinear(portNonLinearBefore);
+        Reset();
+        return false;
+    }
+    changed_ = false;
+    return true;
 }
 
 // ---- export ---------------------------------------------------------------------------

@@ -15,8 +15,13 @@
 
 namespace harlox {
 
+class BinaryReader;
+class BinaryWriter;
 class TBoxObject;
 class TPortObject;
+class TRoomCabinet;
+class TSnapshot;
+class TStepResponse;
 
 // The box project's export kinds (File > Export).
 enum class BoxExportKind {
@@ -43,6 +48,7 @@ enum class ProjectDialog {
 
 // The frequency-fit settings kept in the project (8 bytes in the project file).
 struct FitSettings {
+    static constexpr std::size_t kRecordSize = 8;
     std::int16_t lowerCutoff = 10;
     std::int16_t upperCutoff = 0;
     std::array<std::uint8_t, 4> flags{};
@@ -75,6 +81,23 @@ public:
     static constexpr const char* kTooFewParametersText = "Too few speaker parameters are defined";
     static constexpr const char* kBoxProjectCaption = "Box project";
     static constexpr const char* kSaveQuestionText = "Project has been changed.\r\nSave project ?";
+    static constexpr const char* kSaveCaption = "File save";
+    static constexpr const char* kSaveAsCaption = "File save as";
+    static constexpr const char* kSaveFailedText =
+        "Could not open file.\nCheck if device is ready\nor if the disk is full.";
+    static constexpr const char* kOldFileCaption = "Old project file";
+    static constexpr const char* kOldFileText = "This project file was created with an\nolder version of "
+                                                "Harlox.\nRemenber that project files are not\nbackwards "
+                                                "compatible";
+    // "Could not open file : " + path + this, after reading a project.
+    static constexpr const char* kStoredUnitMissingPrefix = "Could not open file : ";
+    static constexpr const char* kStoredUnitMissingSuffix = "\nCheck if path and filename is correct.";
+
+    // Project files: a 22-byte header (type code, version, 16 reserved bytes), the records,
+    // the end marker. Files older than kOldestFileVersion are refused.
+    static constexpr int kOldestFileVersion = 300;
+    // Larger files are not projects of this program.
+    static constexpr std::size_t kMaxProjectFileSize = std::size_t{1} << 20;
 
     // Change notification codes with a meaning of their own.
     static constexpr int kChangeDataSheetOnly = 2;
@@ -96,9 +119,23 @@ public:
     virtual void Reset();
     // flag 0: the full calculation; flag 1: only the data sheet from the last results.
     void Calculate(int flag);
-    // Saving comes with the project file; until then a project cannot be saved.
-    [[nodiscard]] virtual bool Save() { return false; }
-    [[nodiscard]] virtual bool SaveAs() { return false; }
+    // Writes the project to its file; without a file name it asks for one as SaveAs does.
+    // A failure is reported ("File save") and leaves the file and the changed mark as they were.
+    [[nodiscard]] virtual bool Save();
+    // Asks for a file name and writes the project there ("File save as" on failure).
+    [[nodiscard]] virtual bool SaveAs();
+    // Reads a project file of this type: the common records, the type's own records (see
+    // readTypeRecords), the end marker; then loads the driver unit from its stored path,
+    // calculates and posts change code 3. A refused file (unreadable, too old, cut short,
+    // another type, wrong end marker) gives false and leaves an empty project (Reset) and the
+    // shared measurement setup as it was before.
+    [[nodiscard]] virtual bool ReadProject(const std::string& path);
+    // Writes the project file atomically: on any failure the file at path is left as it was.
+    // On success the project takes path as its file name and is no longer marked changed.
+    [[nodiscard]] virtual bool WriteProject(const std::string& path);
+    // The bytes WriteProject writes. Runs the calculation between the common and the type's
+    // records, as writing does.
+    [[nodiscard]] bool writeProjectBytes(BinaryWriter& w);
     // Enables Calculate when the front driver's parameters are complete, greys it otherwise.
     void UpdateCalculateCommand();
     // Effective Qts, fs and Vas of the front configuration.
@@ -111,7 +148,8 @@ public:
     // Asks for a unit file and loads it into the front configuration.
     bool LoadDriverUnit();
     void ChangeNotification(int code);
-    // Offers to save a changed project: false when the user cancels.
+    // Offers to save a changed project: false when the user cancels, or when the save the
+    // user asked for fails or is cancelled.
     [[nodiscard]] bool CanClose();
     void PostCreation(bool loadedFromFile);
     // Writes one curve to a file the user chooses; false when nothing was written.
@@ -135,6 +173,7 @@ public:
 
     [[nodiscard]] const std::string& projectFileName() const { return projectFileName_; }
     void setProjectFileName(std::string_view path) { projectFileName_ = path; }
+    // As the project file stores it: relative to the program directory when below it.
     [[nodiscard]] const std::string& frontUnitPath() const { return frontUnitPath_; }
 
     TSpeakerObject& front() { return *front_; }
@@ -147,6 +186,15 @@ public:
     [[nodiscard]] const TBoxObject* boxElement() const { return box_.get(); }
     TPortObject* portElement() { return port1_.get(); }
     [[nodiscard]] const TPortObject* portElement() const { return port1_.get(); }
+
+    // The transient response, the room and cabinet model and the snapshot, owned by the
+    // project and stored in its file.
+    TStepResponse& transientResponse() { return *transient_; }
+    [[nodiscard]] const TStepResponse& transientResponse() const { return *transient_; }
+    TRoomCabinet& roomCabinet() { return *roomCabinet_; }
+    [[nodiscard]] const TRoomCabinet& roomCabinet() const { return *roomCabinet_; }
+    TSnapshot& snapshot() { return *snapshot_; }
+    [[nodiscard]] const TSnapshot& snapshot() const { return *snapshot_; }
 
     DiagramModel& splWindow() { return splWindow_; }
     DiagramModel& excursionWindow() { return excursionWindow_; }
@@ -166,6 +214,7 @@ public:
     [[nodiscard]] int exportKind() const { return exportKind_; }
     [[nodiscard]] int exportFormat() const { return exportFormat_; }
     FitSettings& fitSettings() { return fitSettings_; }
+    [[nodiscard]] const FitSettings& fitSettings() const { return fitSettings_; }
 
     // Results of the last calculation; the first grid().count entries are in use.
     [[nodiscard]] int pointCount() const { return grid().count; }
@@ -188,6 +237,11 @@ public:
     std::array<Complex, kMaxPoints> P{};             // pressure at 1 m re 20 uPa
     std::array<double, kMaxPoints> fitTarget{};      // frequency-fit target, dB
     Complex K{0.0, 0.0};
+
+    // Where the data sheet window was, and whether it was minimised, when the project was
+    // saved; the desktop program keeps them up to date and applies them after a read.
+    WindowPlacement dataSheetPlacement;
+    bool dataSheetMinimised = false;
 
 protected:
     // The concrete type creates the elements it uses.
@@ -213,6 +267,19 @@ protected:
     [[nodiscard]] virtual bool hasStdWaveModesExport() const { return false; }
     // Extra windows of the type (air speed and the like).
     void addWindow(DiagramModel& w);
+
+    // The type's own records between the snapshot window record and the end marker (none
+    // for the closed box). A reader returns false when a field it must have is missing.
+    [[nodiscard]] virtual bool writeTypeRecords(BinaryWriter& w) const;
+    [[nodiscard]] virtual bool readTypeRecords(BinaryReader& r, int fileVersion);
+    // The further diagram window of the bandpass types 2 to 4, stored after the impedance
+    // window; null for the others.
+    [[nodiscard]] virtual DiagramModel* furtherWindow() { return nullptr; }
+    // Whether every driver the type uses has complete parameters (the reflex bandpass has two).
+    [[nodiscard]] virtual bool driversComplete() const { return front_->unitOk != 0; }
+    // Loads a unit from a name stored in a project file, with the messages of a read: the
+    // file missing ("Could not open file : " + name + ...) or its parameters incomplete.
+    bool loadStoredUnit(TSpeakerObject& driver, const std::string& storedName, FileSelector& selector);
 
     // Hooks of the parts that come later: the transient response, the room and cabinet model
     // and the snapshot. They do nothing yet.
@@ -258,6 +325,12 @@ private:
     static void copyPortValues(const TPortObject& from, TPortObject& to);
     void greyProjectCommands();
     void enableCommandUnlessOpen(int id, ProjectDialog d);
+    // Every project command, those of open dialogs and windows excepted.
+    void enableProjectCommands();
+    bool writeCommonRecords(BinaryWriter& w);
+    // Steps 2 to 6 of a read; the version is the file's.
+    bool readCommonRecords(BinaryReader& r, int& fileVersion);
+    bool readFrom(BinaryReader& r);
     void postChangeNotification(int code);
 
     std::unique_ptr<TBoxObject> sheetBox_;
@@ -291,6 +364,10 @@ private:
     int exportKind_ = 0;
     int exportFormat_ = kInitialExportFormat;
     FitSettings fitSettings_;
+    // After the selectors: the snapshot remembers its file in snapshotSelector_.
+    std::unique_ptr<TStepResponse> transient_;
+    std::unique_ptr<TRoomCabinet> roomCabinet_;
+    std::unique_ptr<TSnapshot> snapshot_;
     // Posted notifications check this so they never reach a destroyed project.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

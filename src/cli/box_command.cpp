@@ -1,23 +1,31 @@
 #include "cli/box_command.h"
 
+#include "app/project_types.h"
 #include "box/bass_reflex_box.h"
 #include "box/box_object.h"
 #include "box/closed_box.h"
 #include "box/port_object.h"
 #include "cli/cli_host.h"
+#include "cli/plot.h"
+#include "core/binary_io.h"
+#include "core/diagram_model.h"
 #include "core/format.h"
 #include "core/measure_setup.h"
 #include "output/curve_writer.h"
 
 #include <CLI/CLI.hpp>
 
+#include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <utility>
 
 namespace harlox::cli {
 
@@ -426,7 +434,7 @@ const Setting* findSetting(std::string_view name) {
     return nullptr;
 }
 
-// ---- exports --------------------------------------------------------------------------------
+// ---- exports and plots ------------------------------------------------------------------------
 
 struct ExportContext {
     TBoxEmbryo& box;
@@ -454,44 +462,69 @@ bool exportKind(ExportContext& c, int kind, const std::string& path) {
     return c.box.Export(kind);
 }
 
+// One SPL curve of the bass reflex box on its own, drawn as the SPL window draws it.
+const DiagramModel& splPart(ExportContext& c, DiagramModel& scratch, const double* y, const char* label) {
+    const DiagramModel& spl = c.box.splWindow();
+    scratch = DiagramModel(spl.title(), spl.xUnit(), spl.yUnit());
+    scratch.setX(spl.x());
+    scratch.setPointCount(spl.pointCount());
+    scratch.setLogX(spl.logX());
+    scratch.setFixedYRange(spl.fixedYRange());
+    scratch.addCurve(y, Pen{PenColor::Black, PenStyle::Thick}, label);
+    return scratch;
+}
+
 using ExportFn = bool (*)(ExportContext&, const std::string&);
+using DiagramFn = const DiagramModel& (*)(ExportContext&, DiagramModel& scratch);
 
 struct ExportKindEntry {
     std::string_view name;
     bool needsPort;
     ExportFn write;
+    DiagramFn diagram;
 };
 
 const ExportKindEntry kExportKinds[] = {
     {"spl", false,
      [](ExportContext& c, const std::string& p) {
          return exportKind(c, static_cast<int>(BoxExportKind::Spl), p);
-     }},
+     },
+     [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.splWindow(); }},
     {"impedance", false,
      [](ExportContext& c, const std::string& p) {
          return exportKind(c, static_cast<int>(BoxExportKind::InputImpedance), p);
-     }},
+     },
+     [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.impedanceWindow(); }},
     {"groupdelay", false,
      [](ExportContext& c, const std::string& p) {
          return exportKind(c, static_cast<int>(BoxExportKind::GroupDelay), p);
-     }},
+     },
+     [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.groupDelayWindow(); }},
     {"excursion", false,
      [](ExportContext& c, const std::string& p) {
          return exportExtra(c, p, "Cone excursion", "   Hz\t\tmm", c.box.front().excursion.data());
-     }},
+     },
+     [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.excursionWindow(); }},
     {"airspeed", true,
      [](ExportContext& c, const std::string& p) {
          return exportExtra(c, p, "Airspeed in port", "   Hz\t\tm/s", c.bassReflex->airSpeed.data());
-     }},
+     },
+     [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.bassReflex->airSpeedWindow(); }},
     {"driver", true,
      [](ExportContext& c, const std::string& p) {
          return exportExtra(c, p, "Acoustic on Axis Free Air Response, Driver", "   Hz\t\tdB",
                             c.bassReflex->driverSPL.data());
+     },
+     [](ExportContext& c, DiagramModel& scratch) -> const DiagramModel& {
+         return splPart(c, scratch, c.bassReflex->driverSPL.data(), "Driver");
      }},
     {"port", true,
      [](ExportContext& c, const std::string& p) {
          return exportExtra(c, p, "Acoustic on Axis Free Air Response, Port", "   Hz\t\tdB",
                             c.bassReflex->portSPL.data());
+     },
+     [](ExportContext& c, DiagramModel& scratch) -> const DiagramModel& {
+         return splPart(c, scratch, c.bassReflex->portSPL.data(), "Port");
      }},
 };
 
@@ -511,73 +544,99 @@ std::string joinNames(const std::vector<std::string_view>& names) {
     return text;
 }
 
-} // namespace
-
-std::vector<std::string_view> boxSettingNames() {
-    std::vector<std::string_view> names;
-    for (const Setting& s : kSettings)
-        names.push_back(s.name);
-    return names;
+std::string lowerExtension(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& ch : ext)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return ext;
 }
 
-std::vector<std::string_view> boxExportKinds() {
-    std::vector<std::string_view> names;
-    for (const ExportKindEntry& k : kExportKinds)
-        names.push_back(k.name);
-    return names;
+// ---- carrying out the actions -------------------------------------------------------------------
+
+using Job = std::pair<const ExportKindEntry*, std::string>;
+
+// The actions checked against the project before anything is calculated or written.
+struct Plan {
+    std::vector<Job> exports;
+    std::vector<Job> plots;
+    int width = 0;
+    int height = 0;
+};
+
+std::string typeNameOf(const TBassReflexBox* bassReflex) {
+    return bassReflex ? "the bass reflex box" : "the closed box";
 }
 
-int runBox(const BoxOptions& options, std::ostream& out, std::ostream& err) {
-    // Every run starts from the defaults; the tool never reads or writes the preferences.
-    sharedSetup().setValuesToDefaults();
-    TPortObject::setNonLinear(false);
-
-    CliHost host(err);
-    std::unique_ptr<TBoxEmbryo> box;
-    TBassReflexBox* bassReflex = nullptr;
-    if (options.type == "closed") {
-        box = std::make_unique<TClosedBox>(host);
-    } else if (options.type == "bassreflex") {
-        auto br = std::make_unique<TBassReflexBox>(host);
-        bassReflex = br.get();
-        box = std::move(br);
-    } else {
-        err << "harlox-cli: unknown box type '" << options.type << "' (closed or bassreflex)\n";
-        return 1;
-    }
-
-    // The exports are checked before anything is calculated.
-    std::vector<std::pair<const ExportKindEntry*, std::string>> exports;
-    for (const std::string& e : options.exports) {
+// "KIND=FILE" for --export and --plot; false with the message written to err.
+bool parseJobs(const std::vector<std::string>& items, const char* option, const TBassReflexBox* bassReflex,
+               std::vector<Job>& jobs, std::ostream& err) {
+    for (const std::string& e : items) {
         const auto eq = e.find('=');
         if (eq == std::string::npos || eq == 0 || eq + 1 == e.size()) {
-            err << "harlox-cli: --export expects KIND=FILE, got '" << e << "'\n";
-            return 1;
+            err << "harlox-cli: " << option << " expects KIND=FILE, got '" << e << "'\n";
+            return false;
         }
         const std::string kind = e.substr(0, eq);
         const ExportKindEntry* entry = findExportKind(kind);
         if (!entry) {
-            err << "harlox-cli: unknown export kind '" << kind << "' (" << joinNames(boxExportKinds())
-                << ")\n";
-            return 1;
+            // "--export" -> "export"
+            err << "harlox-cli: unknown " << (option + 2) << " kind '" << kind << "' ("
+                << joinNames(boxExportKinds()) << ")\n";
+            return false;
         }
         if (entry->needsPort && !bassReflex) {
-            err << "harlox-cli: the closed box has no '" << kind << "' curve\n";
-            return 1;
+            err << "harlox-cli: " << typeNameOf(bassReflex) << " has no '" << kind << "' curve\n";
+            return false;
         }
-        exports.emplace_back(entry, e.substr(eq + 1));
+        jobs.emplace_back(entry, e.substr(eq + 1));
     }
+    return true;
+}
 
-    if (!options.unitFile.empty()) {
-        host.queueFile(options.unitFile);
-        // The program's own load: its messages go to stderr through the host.
-        if (!box->LoadDriverUnit()) return 1;
-    } else {
-        box->front().SetDefaultUnit();
+bool parseSize(std::string_view text, int& width, int& height, std::ostream& err) {
+    const auto x = text.find_first_of("xX");
+    long w = 0;
+    long h = 0;
+    std::string why = x == std::string_view::npos ? "expects WIDTHxHEIGHT in pixels"
+                                                  : readInteger(text.substr(0, x), 1, 20000, w);
+    if (why.empty()) why = readInteger(text.substr(x + 1), 1, 20000, h);
+    if (!why.empty()) {
+        err << "harlox-cli: --size " << quoted(text) << ": " << why << '\n';
+        return false;
     }
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
 
-    Context context{*box, bassReflex, host};
-    for (const std::string& s : options.sets) {
+std::optional<Plan> planActions(const TBoxEmbryo& box, const ProjectActions& a, std::ostream& err) {
+    const auto* bassReflex = dynamic_cast<const TBassReflexBox*>(&box);
+    Plan plan;
+    if (!parseJobs(a.exports, "--export", bassReflex, plan.exports, err)) return std::nullopt;
+    if (!parseJobs(a.plots, "--plot", bassReflex, plan.plots, err)) return std::nullopt;
+    if (!plan.plots.empty()) {
+        if (!plottingAvailable()) {
+            std::string why;
+            (void)renderDiagramToFile(box.splWindow(), "", 1, 1, why);
+            err << "harlox-cli: --plot: " << why << '\n';
+            return std::nullopt;
+        }
+        for (const auto& [entry, path] : plan.plots) {
+            const std::string ext = lowerExtension(path);
+            if (ext != ".png" && ext != ".svg") {
+                err << "harlox-cli: --plot " << entry->name << ": " << quoted(path)
+                    << " must end in .png or .svg\n";
+                return std::nullopt;
+            }
+        }
+        if (!parseSize(a.plotSize, plan.width, plan.height, err)) return std::nullopt;
+    }
+    return plan;
+}
+
+int applySettings(TBoxEmbryo& box, UiHost& ui, const std::vector<std::string>& sets, std::ostream& err) {
+    Context context{box, dynamic_cast<TBassReflexBox*>(&box), ui};
+    for (const std::string& s : sets) {
         const auto eq = s.find('=');
         if (eq == std::string::npos || eq == 0) {
             err << "harlox-cli: --set expects NAME=VALUE, got '" << s << "'\n";
@@ -596,22 +655,197 @@ int runBox(const BoxOptions& options, std::ostream& out, std::ostream& err) {
             return 1;
         }
     }
+    return 0;
+}
 
-    if (box->front().unitOk == 0) {
+int carryOut(TBoxEmbryo& box, CliHost& host, const ProjectActions& a, const Plan& plan, std::ostream& out,
+             std::ostream& err) {
+    if (applySettings(box, host, a.sets, err) != 0) return 1;
+    if (box.front().unitOk == 0) {
         err << "harlox-cli: " << TBoxEmbryo::kTooFewParametersText << '\n';
         return 1;
     }
-    box->Calculate(0);
+    box.Calculate(0);
 
-    ExportContext exportContext{*box, bassReflex, host};
-    for (const auto& [entry, path] : exports) {
-        if (!entry->write(exportContext, path)) {
+    if (!a.saveFile.empty()) {
+        // The program's own Save as: atomic, and its message on failure.
+        host.queueFile(a.saveFile);
+        if (!box.SaveAs()) {
+            err << "harlox-cli: could not save the project to '" << a.saveFile << "'\n";
+            return 1;
+        }
+        host.runPosted();
+    }
+
+    ExportContext context{box, dynamic_cast<TBassReflexBox*>(&box), host};
+    for (const auto& [entry, path] : plan.exports) {
+        if (!entry->write(context, path)) {
             err << "harlox-cli: could not export the " << entry->name << " curve to '" << path << "'\n";
             return 1;
         }
     }
-    if (options.datasheet) out << box->dataSheetText("\n") << '\n';
+    for (const auto& [entry, path] : plan.plots) {
+        DiagramModel scratch;
+        std::string why;
+        if (!renderDiagramToFile(entry->diagram(context, scratch), path, plan.width, plan.height, why)) {
+            err << "harlox-cli: could not plot the " << entry->name << " diagram to '" << path << "': " << why
+                << '\n';
+            return 1;
+        }
+    }
+    if (a.datasheet) out << box.dataSheetText("\n") << '\n';
     return 0;
+}
+
+// Every run starts from the defaults; the tool never reads or writes the preferences.
+void startFromDefaults() {
+    sharedSetup().setValuesToDefaults();
+    TPortObject::setNonLinear(false);
+}
+
+// The box types the tool makes, by name and by project type code.
+struct BoxType {
+    std::string_view name;
+    int code;
+    std::unique_ptr<TBoxEmbryo> (*make)(UiHost&);
+};
+
+const BoxType kBoxTypes[] = {
+    {"closed", TClosedBox::kTypeCode,
+     [](UiHost& ui) -> std::unique_ptr<TBoxEmbryo> { return std::make_unique<TClosedBox>(ui); }},
+    {"bassreflex", TBassReflexBox::kTypeCode,
+     [](UiHost& ui) -> std::unique_ptr<TBoxEmbryo> { return std::make_unique<TBassReflexBox>(ui); }},
+};
+
+const BoxType* findBoxType(std::string_view name) {
+    for (const BoxType& t : kBoxTypes) {
+        if (t.name == name) return &t;
+    }
+    return nullptr;
+}
+
+const BoxType* findBoxType(std::int32_t code) {
+    for (const BoxType& t : kBoxTypes) {
+        if (t.code == code) return &t;
+    }
+    return nullptr;
+}
+
+// Names on the command line are relative to the working folder, not to the program's.
+std::string fromWorkingFolder(const std::string& name) {
+    std::error_code ec;
+    const std::filesystem::path p =
+        std::filesystem::absolute(std::filesystem::path(name), ec).lexically_normal();
+    return ec ? name : p.string();
+}
+
+void addActionOptions(CLI::App& command, ProjectActions& a) {
+    command
+        .add_option("--set", a.sets,
+                    "NAME=VALUE in SI units, applied in the order given. Names: " +
+                        joinNames(boxSettingNames()))
+        ->allow_extra_args(false); // one NAME=VALUE per --set: a positional may follow
+    command
+        .add_option("--export", a.exports,
+                    "KIND=FILE, the format chosen by the extension (.frd .zma .gdt .fmp .fm). Kinds: " +
+                        joinNames(boxExportKinds()))
+        ->allow_extra_args(false);
+    command
+        .add_option("--plot", a.plots,
+                    "KIND=FILE.png or KIND=FILE.svg: the diagram drawn as the program draws it. Kinds as "
+                    "--export")
+        ->allow_extra_args(false);
+    command.add_option("--size", a.plotSize, "WIDTHxHEIGHT of the plots in pixels")->capture_default_str();
+    command.add_flag("--datasheet", a.datasheet, "print the data sheet");
+    command.add_option("--save", a.saveFile, "write the project to this box project file (.box)");
+}
+
+} // namespace
+
+std::vector<std::string_view> boxSettingNames() {
+    std::vector<std::string_view> names;
+    for (const Setting& s : kSettings)
+        names.push_back(s.name);
+    return names;
+}
+
+std::vector<std::string_view> boxExportKinds() {
+    std::vector<std::string_view> names;
+    for (const ExportKindEntry& k : kExportKinds)
+        names.push_back(k.name);
+    return names;
+}
+
+int runBox(const BoxOptions& options, std::ostream& out, std::ostream& err) {
+    startFromDefaults();
+    const BoxType* type = findBoxType(options.type);
+    if (!type) {
+        err << "harlox-cli: unknown box type '" << options.type << "' (closed or bassreflex)\n";
+        return 1;
+    }
+    CliHost host(err);
+    std::unique_ptr<TBoxEmbryo> box = type->make(host);
+    const std::optional<Plan> plan = planActions(*box, options.actions, err);
+    if (!plan) return 1;
+    if (!options.actions.saveFile.empty() && options.unitFile.empty()) {
+        err << "harlox-cli: --save needs --unit: a project names its driver unit file (write the built-in "
+               "unit with 'harlox-cli unit default FILE')\n";
+        return 1;
+    }
+
+    if (!options.unitFile.empty()) {
+        host.queueFile(fromWorkingFolder(options.unitFile));
+        // The program's own load: its messages go to stderr through the host.
+        if (!box->LoadDriverUnit()) return 1;
+        host.runPosted();
+    } else {
+        box->front().SetDefaultUnit();
+    }
+    return carryOut(*box, host, options.actions, *plan, out, err);
+}
+
+int runOpen(const OpenOptions& options, std::ostream& out, std::ostream& err) {
+    startFromDefaults();
+    const std::string& path = options.projectFile;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        err << "harlox-cli: cannot open '" << path << "'\n";
+        return 1;
+    }
+    std::array<std::uint8_t, 4> head{};
+    file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    BinaryReader reader(std::span<const std::uint8_t>(head.data(), static_cast<std::size_t>(file.gcount())));
+    std::int32_t code = 0;
+    if (!reader.i32(code)) {
+        err << "harlox-cli: '" << path << "' is not a project file: it is shorter than its type code\n";
+        return 1;
+    }
+    file.close();
+    const BoxType* type = findBoxType(code);
+    if (!type) {
+        const ProjectType* known = findProjectType(code);
+        if (known) {
+            err << "harlox-cli: '" << path << "' holds a " << known->name
+                << " project; harlox-cli opens closed and bass reflex box projects\n";
+        } else {
+            err << "harlox-cli: '" << path << "' is not a project file (type code " << code << ")\n";
+        }
+        return 1;
+    }
+
+    CliHost host(err);
+    std::unique_ptr<TBoxEmbryo> box = type->make(host);
+    const std::optional<Plan> plan = planActions(*box, options.actions, err);
+    if (!plan) return 1;
+    // The project's own reader: its messages (an old file, a missing unit) go to stderr.
+    if (!box->ReadProject(path)) {
+        err << "harlox-cli: could not read the " << type->name << " project '" << path
+            << "': the project file is corrupt\n";
+        return 1;
+    }
+    host.runPosted();
+    box->PostCreation(true);
+    return carryOut(*box, host, options.actions, *plan, out, err);
 }
 
 void addBoxCommand(CLI::App& app, int& exitCode) {
@@ -621,16 +855,17 @@ void addBoxCommand(CLI::App& app, int& exitCode) {
         ->required()
         ->check(CLI::IsMember({"closed", "bassreflex"}));
     box->add_option("--unit", options->unitFile, "driver unit file (.unt); the built-in unit without it");
-    box->add_option("--set", options->sets,
-                    "NAME=VALUE in SI units, applied in the order given. Names: " +
-                        joinNames(boxSettingNames()))
-        ->allow_extra_args(false); // one NAME=VALUE per --set: TYPE may follow
-    box->add_option("--export", options->exports,
-                    "KIND=FILE, the format chosen by the extension (.frd .zma .gdt .fmp .fm). Kinds: " +
-                        joinNames(boxExportKinds()))
-        ->allow_extra_args(false);
-    box->add_flag("--datasheet", options->datasheet, "print the data sheet");
+    addActionOptions(*box, options->actions);
     box->callback([options, &exitCode] { exitCode = runBox(*options, std::cout, std::cerr); });
+}
+
+void addOpenCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<OpenOptions>();
+    auto* open = app.add_subcommand(
+        "open", "Read a box project (.box), change it with --set and write its curves, plots and data sheet");
+    open->add_option("FILE", options->projectFile, "box project file (closed or bass reflex)")->required();
+    addActionOptions(*open, options->actions);
+    open->callback([options, &exitCode] { exitCode = runOpen(*options, std::cout, std::cerr); });
 }
 
 } // namespace harlox::cli

@@ -11,24 +11,45 @@ class App;
 
 namespace harlox::cli {
 
-// "box TYPE [--unit FILE] [--set NAME=VALUE]... [--export KIND=FILE]... [--datasheet]"
+// What "box" and "open" do with their project, in this order: the settings, the calculation,
+// --save, the curve files, the plots and the data sheet.
+struct ProjectActions {
+    std::vector<std::string> sets;    // NAME=VALUE, applied in this order
+    std::vector<std::string> exports; // KIND=FILE, the format by the extension
+    std::vector<std::string> plots;   // KIND=FILE.png or KIND=FILE.svg
+    std::string plotSize = "1200x800";
+    bool datasheet = false;
+    std::string saveFile; // a box project file
+};
+
+// "box TYPE [--unit FILE] [ACTIONS]"
 struct BoxOptions {
     std::string type; // "closed" or "bassreflex"
     std::string unitFile;
-    std::vector<std::string> sets;    // NAME=VALUE, applied in this order
-    std::vector<std::string> exports; // KIND=FILE
-    bool datasheet = false;
+    ProjectActions actions;
+};
+
+// "open FILE.box [ACTIONS]"
+struct OpenOptions {
+    std::string projectFile;
+    ProjectActions actions;
 };
 
 void addBoxCommand(CLI::App& app, int& exitCode);
+void addOpenCommand(CLI::App& app, int& exitCode);
 
-// Simulates the box, writes the exports and prints the data sheet. 0 on success; any
-// refused setting, unreadable unit or failed export prints a message to err and gives 1.
+// Simulates a new box with the built-in unit or --unit and carries out the actions. 0 on
+// success; any refused setting, unreadable unit, failed export, plot or save prints a message
+// to err and gives 1. --save needs --unit: a project names its unit file.
 int runBox(const BoxOptions& options, std::ostream& out, std::ostream& err);
+
+// Reads a box project (closed or bass reflex, its unit from the stored path) and carries out
+// the actions; 0 on success, 1 with a message on err otherwise.
+int runOpen(const OpenOptions& options, std::ostream& out, std::ostream& err);
 
 // The names --set accepts, in table order.
 std::vector<std::string_view> boxSettingNames();
-// The kinds --export accepts.
+// The kinds --export and --plot accept.
 std::vector<std::string_view> boxExportKinds();
 
 } // namespace harlox::cli

@@ -6,6 +6,9 @@
 #include "gui/diagram_view.h"
 #include "gui/info_win.h"
 #include "gui/model_text.h"
+#include "gui/snapshot_dialog.h"
+#include "gui/snapshot_model.h"
+#include "gui/speaker_unit_dialog.h"
 
 #include <QEvent>
 #include <QMdiArea>
@@ -43,6 +46,19 @@ BoxProjectWindows::BoxProjectWindows(TBoxEmbryo& project, QMdiArea& area)
     }
     sheet_ = new TInfoWin;
     subs_.push_back(addWindow(sheet_, QStringLiteral("Data sheet")));
+
+    TSnapshot& snapshot = project_.snapshot();
+    snapshotView_ = new DiagramView(&snapshot.window());
+    snapshotView_->setOptionsHook([&snapshot](RenderOptions& o) { addSnapshotDrawing(snapshot, o); });
+    snapshotView_->setDefaultSize(QSize(TSnapshotDialog::kWindowWidth, TSnapshotDialog::kWindowHeight));
+    snapshotSub_ = addWindow(snapshotView_, fromModelText(snapshot.window().title()));
+    // Putting it aside at the start is not a placement of the user's: nothing is stored.
+    snapshotSub_->removeEventFilter(this);
+    area_.addSubWindow(snapshotSub_);
+    snapshotSub_->resize(snapshotSub_->sizeHint());
+    snapshotSub_->showMinimized();
+    snapshotSub_->installEventFilter(this);
+
     // The area tiles and cascades the newest window first: the SPL window goes in last.
     for (auto it = subs_.rbegin(); it != subs_.rend(); ++it) {
         area_.addSubWindow(*it);
@@ -58,10 +74,14 @@ BoxProjectWindows::~BoxProjectWindows() {
         delete d.data();
     for (DiagramView* v : views_)
         v->setModel(nullptr);
+    snapshotView_->setModel(nullptr);
+    snapshotView_->setOptionsHook({});
     for (QMdiSubWindow* s : subs_) {
         s->removeEventFilter(this);
         delete s;
     }
+    snapshotSub_->removeEventFilter(this);
+    delete snapshotSub_;
 }
 
 QMdiSubWindow* BoxProjectWindows::addWindow(QWidget* content, const QString& title) {
@@ -78,14 +98,25 @@ DiagramView* BoxProjectWindows::view(const DiagramModel& model) const {
     for (DiagramView* v : views_) {
         if (v->model() == &model) return v;
     }
-    return nullptr;
+    return snapshotView_->model() == &model ? snapshotView_ : nullptr;
 }
 
 QMdiSubWindow* BoxProjectWindows::subWindowOf(const QWidget* content) const {
     for (QMdiSubWindow* s : subs_) {
         if (s->widget() == content) return s;
     }
-    return nullptr;
+    return snapshotSub_->widget() == content ? snapshotSub_ : nullptr;
+}
+
+void BoxProjectWindows::showSnapshot() {
+    if (!snapshotPlaced_) {
+        snapshotPlaced_ = true;
+        snapshotSub_->showNormal();
+        snapshotSub_->setGeometry(snapshotCell_);
+    }
+    if (snapshotSub_->isMinimized()) snapshotSub_->showNormal();
+    snapshotSub_->show();
+    snapshotSub_->raise();
 }
 
 DiagramView* BoxProjectWindows::activeDiagram() const {
@@ -94,7 +125,7 @@ DiagramView* BoxProjectWindows::activeDiagram() const {
     for (DiagramView* v : views_) {
         if (active->widget() == v) return v;
     }
-    return nullptr;
+    return active == snapshotSub_ ? snapshotView_ : nullptr;
 }
 
 bool BoxProjectWindows::dataSheetActive() const {
@@ -108,6 +139,9 @@ void BoxProjectWindows::refresh() {
         if (subs_[i]->windowTitle() != title) subs_[i]->setWindowTitle(title);
         views_[i]->update();
     }
+    const QString snapshotTitle = fromModelText(project_.snapshot().window().title());
+    if (snapshotSub_->windowTitle() != snapshotTitle) snapshotSub_->setWindowTitle(snapshotTitle);
+    snapshotView_->update();
     sheet_->setContents(fromModelText(project_.dataSheetText("\n")), noteForDisplay(project_.userNote()));
 }
 
@@ -123,13 +157,19 @@ void BoxProjectWindows::defaultLayout() {
         220, std::min(DiagramView::kDefaultWidth + frame.width(), (space.width() - kSheetMinimum) / columns));
     const int cellH =
         std::max(160, std::min(DiagramView::kDefaultHeight + frame.height(), space.height() / 2));
-    for (int i = 0; i < n; ++i) {
+    const auto cell = [&](int i) {
         const int column = i < 4 ? i % 2 : 2;
         const int row = i < 4 ? i / 2 : (i - 4) % 2;
+        return QRect(column * cellW, row * cellH, cellW, cellH);
+    };
+    for (int i = 0; i < n; ++i) {
         QMdiSubWindow* s = subs_[static_cast<std::size_t>(i)];
         s->showNormal();
-        s->setGeometry(column * cellW, row * cellH, cellW, cellH);
+        s->setGeometry(cell(i));
     }
+    // The snapshot goes to a free cell, or over the group delay, beside the SPL window it is
+    // compared with.
+    snapshotCell_ = cell(n < 2 * columns ? n : 3);
     QMdiSubWindow* sheet = subs_.back();
     const int x = columns * cellW;
     const int w = std::max(kSheetMinimum, space.width() - x);
@@ -137,17 +177,25 @@ void BoxProjectWindows::defaultLayout() {
     sheet->setGeometry(std::min(x, std::max(0, space.width() - w)), 0, w, std::max(cellH, space.height()));
 }
 
-void BoxProjectWindows::applyStoredPlacements() {
-    for (std::size_t i = 0; i < views_.size(); ++i) {
-        const auto& v = models_[i]->placement.v;
-        const QRect normal(QPoint(v[6], v[7]), QPoint(v[8] - 1, v[9] - 1));
-        if (normal.width() <= 0 || normal.height() <= 0) continue;
-        QMdiSubWindow* s = subs_[i];
-        s->showNormal();
-        s->setGeometry(normal);
-        if (v[1] == kShowMinimized) s->showMinimized();
-        if (v[1] == kShowMaximized) s->showMaximized();
+bool BoxProjectWindows::applyPlacement(QMdiSubWindow* s, const DiagramModel& model) {
+    // A copy: every step below stores the window's placement into the model again.
+    const auto v = model.placement.v;
+    const QRect normal(QPoint(v[6], v[7]), QPoint(v[8] - 1, v[9] - 1));
+    if (normal.width() <= 0 || normal.height() <= 0) return false;
+    s->showNormal();
+    s->setGeometry(normal);
+    if (v[1] == kShowMinimized) {
+        s->showMinimized();
+        s->move(v[2], v[3]);
     }
+    if (v[1] == kShowMaximized) s->showMaximized();
+    return true;
+}
+
+void BoxProjectWindows::applyStoredPlacements() {
+    for (std::size_t i = 0; i < views_.size(); ++i)
+        applyPlacement(subs_[i], *models_[i]);
+    if (applyPlacement(snapshotSub_, project_.snapshot().window())) snapshotPlaced_ = true;
 }
 
 void BoxProjectWindows::restore(const DiagramModel& model) {
@@ -163,11 +211,28 @@ void BoxProjectWindows::adopt(QWidget* dialog) {
     if (dialog) dialogs_.emplace_back(dialog);
 }
 
-void BoxProjectWindows::storePlacement(QMdiSubWindow* sub) {
+bool BoxProjectWindows::canCloseDialogs() {
+    for (const QPointer<QWidget>& d : dialogs_) {
+        auto* editor = qobject_cast<TSpeakerUnitDialog*>(d.data());
+        if (editor && !editor->editor().CanClose()) {
+            editor->refresh();
+            return false;
+        }
+    }
+    return true;
+}
+
+DiagramModel* BoxProjectWindows::modelOf(const QMdiSubWindow* sub) const {
+    if (sub == snapshotSub_) return &project_.snapshot().window();
     const auto it = std::find(subs_.begin(), subs_.end(), sub);
     const auto index = static_cast<std::size_t>(it - subs_.begin());
-    if (it == subs_.end() || index >= models_.size()) return;
-    auto& v = models_[index]->placement.v;
+    return it == subs_.end() || index >= models_.size() ? nullptr : models_[index];
+}
+
+void BoxProjectWindows::storePlacement(QMdiSubWindow* sub) {
+    DiagramModel* model = modelOf(sub);
+    if (!model) return;
+    auto& v = model->placement.v;
     v[0] = 0;
     if (sub->isMinimized()) {
         v[1] = kShowMinimized;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "driver/spk_data.h"
 #include "gui/diagram_printing.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 
 #include <vector>
 
@@ -22,8 +24,8 @@ class TInfoWin;
 std::vector<DiagramModel*> projectDiagrams(TBoxEmbryo& project);
 
 // The windows of the open box project inside the main window's client area: one diagram
-// window per diagram model and the data sheet. They belong to the project: created with it,
-// destroyed with it, and closing one only minimises it.
+// window per diagram model, the data sheet and the snapshot window. They belong to the
+// project: created with it, destroyed with it, and closing one only minimises it.
 class BoxProjectWindows : public QObject {
     Q_OBJECT
 
@@ -37,9 +39,18 @@ public:
     [[nodiscard]] const std::vector<DiagramView*>& views() const { return views_; }
     [[nodiscard]] DiagramView* view(const DiagramModel& model) const;
     [[nodiscard]] TInfoWin* dataSheet() const { return sheet_; }
+    // The snapshot window: the project's snapshot drawn with its own axes and legend. It
+    // starts minimised, as it is empty until a curve is copied into it.
+    [[nodiscard]] DiagramView* snapshotView() const { return snapshotView_; }
     [[nodiscard]] QMdiSubWindow* subWindowOf(const QWidget* content) const;
+    // Un-minimises the snapshot window and brings it to the front.
+    void showSnapshot();
 
-    // The diagram or data sheet of the active window, null when another window (or none) is.
+    // The record the speaker unit editor works on. It outlives the editor, so the editor
+    // opens where it was last closed.
+    [[nodiscard]] TSpkData& unitEditorRecord() { return unitEditorRecord_; }
+
+    // The diagram (snapshot included) of the active window, null when another window (or none) is.
     [[nodiscard]] DiagramView* activeDiagram() const;
     [[nodiscard]] bool dataSheetActive() const;
 
@@ -55,6 +66,9 @@ public:
 
     // Dialogs of the project: destroyed with the windows.
     void adopt(QWidget* dialog);
+    // Asks the open dialogs that hold unsaved work (the unit editor) whether they may go:
+    // false when the user cancelled.
+    [[nodiscard]] bool canCloseDialogs();
 
     PrintDiagramsSettings printSettings;
 
@@ -64,6 +78,9 @@ protected:
 private:
     QMdiSubWindow* addWindow(QWidget* content, const QString& title);
     void storePlacement(QMdiSubWindow* sub);
+    [[nodiscard]] DiagramModel* modelOf(const QMdiSubWindow* sub) const;
+    // False when the model holds no placement to apply.
+    static bool applyPlacement(QMdiSubWindow* sub, const DiagramModel& model);
 
     TBoxEmbryo& project_;
     QMdiArea& area_;
@@ -71,6 +88,11 @@ private:
     std::vector<DiagramView*> views_;
     std::vector<QMdiSubWindow*> subs_; // views_ first, then the data sheet
     TInfoWin* sheet_ = nullptr;
+    DiagramView* snapshotView_ = nullptr;
+    QMdiSubWindow* snapshotSub_ = nullptr;
+    QRect snapshotCell_;          // where the snapshot window first opens
+    bool snapshotPlaced_ = false; // it has been put there, or where a project file said
+    TSpkData unitEditorRecord_;
     std::vector<QPointer<QWidget>> dialogs_;
     bool closing_ = false;
 };

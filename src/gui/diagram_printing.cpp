@@ -87,9 +87,11 @@ void drawHeader(QPainter& p, const PrintHeader& header) {
 
 // Diagrams are drawn four times larger and scaled down, so their small text is laid out
 // with the precision of a large font.
-void renderDiagram(QPainter& p, const QRectF& frame, const DiagramModel& m, bool drawTitle) {
+void renderDiagram(QPainter& p, const QRectF& frame, const DiagramModel& m, bool drawTitle,
+                   const RenderOptionsHook& extend = {}) {
     constexpr double kDetail = 4.0;
     RenderOptions o = printOptions(frame, drawTitle);
+    if (extend) extend(o);
     o.unit *= kDetail;
     p.save();
     p.translate(frame.topLeft());
@@ -183,7 +185,7 @@ bool printDiagrams(QPrinter& printer, const std::vector<const DiagramModel*>& di
     return p.end();
 }
 
-bool printDiagramWindow(QPrinter& printer, const DiagramModel& model) {
+bool printDiagramWindow(QPrinter& printer, const DiagramModel& model, const RenderOptionsHook& extend) {
     printer.setDocName(QStringLiteral("Harlox print job"));
     QPainter p;
     if (!p.begin(&printer)) return false;
@@ -192,7 +194,7 @@ bool printDiagramWindow(QPrinter& printer, const DiagramModel& model) {
     const double w = kPrintPageWidth - 2.0 * kMargin;
     const QRectF frame(kMargin, kMargin, w,
                        w * DiagramRenderer::kReferenceHeight / DiagramRenderer::kReferenceWidth);
-    renderDiagram(p, frame, model, true);
+    renderDiagram(p, frame, model, true, extend);
     return p.end();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/diagram_renderer.h"
+
 #include <QRectF>
 #include <QString>
 
@@ -54,8 +56,10 @@ void mapLogicalPage(QPainter& painter, const QPrinter& printer);
 // The print jobs. All return false when the printer could not be started.
 [[nodiscard]] bool printDiagrams(QPrinter& printer, const std::vector<const DiagramModel*>& diagrams,
                                  int perPage, const PrintHeader& header);
-// One diagram window, with its title, across the top of a page.
-[[nodiscard]] bool printDiagramWindow(QPrinter& printer, const DiagramModel& model);
+// One diagram window, with its title, across the top of a page; `extend` adds what the
+// window draws beyond its model.
+[[nodiscard]] bool printDiagramWindow(QPrinter& printer, const DiagramModel& model,
+                                      const RenderOptionsHook& extend = {});
 // A text window (the data sheet) in a fixed-pitch font, tabs every 8 columns, as many
 // pages as it needs.
 [[nodiscard]] bool printTextWindow(QPrinter& printer, const QString& title, const QString& text);

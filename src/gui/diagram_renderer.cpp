@@ -85,6 +85,10 @@ struct Frame {
     std::vector<AxisTick> yLabels;
     std::vector<AxisTick> phaseLabels;
     std::vector<LegendEntry> legend;
+    std::vector<LegendRow> rows; // texts already cut to their columns
+    double rowsTop = 0.0;
+    double rowH = 12.0;
+    double rowsRightX = 0.0;
     QString xUnit;
     QString yUnit;
     QString note;
@@ -139,6 +143,28 @@ double crisp(double p, double width) {
     return std::round(p - width / 2.0) + width / 2.0;
 }
 
+double tableX(const Frame& f, double logical) {
+    return f.target.left() + logical * f.target.width() / LegendTable::kWidth;
+}
+
+// Places the right-hand column of a legend table (one position for all rows, whole and
+// inside the target) and cuts the row texts to the room left of it.
+void layoutLegendRows(Frame& f, const RenderOptions& o) {
+    const QFontMetricsF fm(f.font);
+    const LegendTable& t = o.legendTable;
+    const double gap = 8.0 * f.u;
+    f.rows = o.legendRows;
+    const double textX = tableX(f, t.textX);
+    double rightW = 0.0;
+    for (const LegendRow& r : f.rows)
+        rightW = std::max(rightW, textWidth(fm, r.right));
+    f.rowsRightX = std::max(textX, std::min(tableX(f, t.rightX), f.target.right() - f.pad - rightW));
+    const double room = std::max(0.0, f.rowsRightX - gap - textX);
+    for (LegendRow& r : f.rows) {
+        if (textWidth(fm, r.text) > room) r.text = fm.elidedText(r.text, Qt::ElideRight, room);
+    }
+}
+
 Frame computeFrame(const QRectF& target, const DiagramModel& m, const RenderOptions& o) {
     Frame f;
     f.target = target;
@@ -172,7 +198,13 @@ Frame computeFrame(const QRectF& target, const DiagramModel& m, const RenderOpti
         f.titleRect = QRectF(target.left() + f.pad, top, target.width() - 2 * f.pad, tfm.height());
         top += tfm.height() + 3.0 * f.u;
     }
-    const double plotBottom = target.bottom() - f.pad - f.lineH /* unit and note */ - f.lineH - f.labelGap;
+    // A legend table takes its rows off the bottom, below the x unit.
+    f.rowH = f.lineH * 1.1;
+    const double rowsHeight =
+        o.legendRows.empty() ? 0.0 : static_cast<double>(o.legendRows.size()) * f.rowH + 4.0 * f.u;
+    const double plotBottom =
+        target.bottom() - f.pad - rowsHeight - f.lineH /* unit and note */ - f.lineH - f.labelGap;
+    f.rowsTop = plotBottom + f.labelGap + 2.0 * f.lineH + 4.0 * f.u;
 
     // Legend entries.
     std::vector<LegendEntry> entries;
@@ -190,11 +222,11 @@ Frame computeFrame(const QRectF& target, const DiagramModel& m, const RenderOpti
     const double entryGap = 14.0 * f.u;
     const double legendIndent = 4.0 * f.u; // keeps the first entry clear of the y unit
 
-    const AxisRange xr = m.xRange();
+    const AxisRange xr = o.xRange ? *o.xRange : m.xRange();
     const AxisBounds xb =
         xr.valid ? padAxisBounds(xr.min, xr.max, f.logX) : padAxisBounds(kNaN, kNaN, f.logX);
-    const AxisRange yr = m.yRange();
-    const bool fixedY = m.fixedYRange() > kFixedRangeThreshold;
+    const AxisRange yr = o.yRange ? *o.yRange : m.yRange();
+    const bool fixedY = o.yRange.has_value() || m.fixedYRange() > kFixedRangeThreshold;
     const AxisBounds yRaw =
         yr.valid ? padAxisBounds(yr.min, yr.max, false) : padAxisBounds(kNaN, kNaN, false);
 
@@ -246,6 +278,7 @@ Frame computeFrame(const QRectF& target, const DiagramModel& m, const RenderOpti
         plotTop = top + legendRows * f.lineH + f.lineH * 0.5 + 3.0 * f.u;
     }
     f.legend = std::move(entries);
+    layoutLegendRows(f, o);
 
     f.plot = QRectF(QPointF(left, plotTop), QPointF(right, plotBottom));
     f.ok = f.plot.width() >= 8.0 && f.plot.height() >= 8.0;
@@ -315,7 +348,7 @@ void drawGrid(QPainter& p, const Frame& f) {
 // One polyline per run of drawable points; a lone point becomes a dot. Phase runs also break
 // where the curve wraps around +-180 degrees.
 void drawSeries(QPainter& p, const Frame& f, const double* x, const double* y, int n, double divisor,
-                const AxisMapping& ym, const QPen& pen, bool wraps) {
+                const AxisMapping& ym, const QPen& pen, bool wraps, double offset = 0.0) {
     if (!x || !y || n <= 0) return;
     const double far = 100.0 * (f.plot.width() + f.plot.height());
     QPolygonF run;
@@ -336,7 +369,7 @@ void drawSeries(QPainter& p, const Frame& f, const double* x, const double* y, i
         run.clear();
     };
     for (int i = 0; i < n; ++i) {
-        const double v = y[i] / divisor;
+        const double v = y[i] / divisor + offset;
         const double px = f.x.toPixel(x[i]);
         const double py = ym.toPixel(v);
         if (!std::isfinite(px) || !std::isfinite(py)) {
@@ -418,6 +451,26 @@ void drawLegend(QPainter& p, const Frame& f) {
     }
 }
 
+void drawLegendRows(QPainter& p, const Frame& f, const LegendTable& t) {
+    p.setFont(f.font);
+    const double big = 10000.0 * f.u;
+    for (std::size_t k = 0; k < f.rows.size(); ++k) {
+        const LegendRow& r = f.rows[k];
+        const double top = f.rowsTop + static_cast<double>(k) * f.rowH;
+        const double mid = top + f.rowH / 2.0;
+        p.setPen(textColor());
+        if (!r.number.isEmpty())
+            drawText(p, QRectF(tableX(f, t.numberX), top, big, f.rowH), Qt::AlignLeft | Qt::AlignVCenter,
+                     r.number);
+        p.setPen(DiagramRenderer::qpen(r.pen, f.u));
+        p.drawLine(QPointF(tableX(f, t.lineX0), mid), QPointF(tableX(f, t.lineX1), mid));
+        p.setPen(textColor());
+        drawText(p, QRectF(tableX(f, t.textX), top, big, f.rowH), Qt::AlignLeft | Qt::AlignVCenter, r.text);
+        p.setPen(mutedTextColor());
+        drawText(p, QRectF(f.rowsRightX, top, big, f.rowH), Qt::AlignLeft | Qt::AlignVCenter, r.right);
+    }
+}
+
 // Four significant digits; trimmed is for the cursor position, where "63 Hz" reads better
 // than "63.00 Hz", while values keep their decimals so the read-out does not jitter.
 QString valueText(double v, bool trimmed = false) {
@@ -434,24 +487,25 @@ QString valueText(double v, bool trimmed = false) {
 }
 
 // How many drawn points a read-out box at r would hide.
-int hiddenPoints(const Frame& f, const DiagramModel& m, const QRectF& r) {
-    const double* x = m.x();
-    if (!x) return 0;
+int hiddenPoints(const Frame& f, const DiagramModel& m, const RenderOptions& o, const QRectF& r) {
     const double divisor = m.yDivisor() != 0.0 ? m.yDivisor() : 1.0;
     int n = 0;
-    const auto count = [&](const double* y, const AxisMapping& ym, double div) {
-        if (!y) return;
-        for (int i = 0; i < m.pointCount(); ++i) {
-            if (r.contains(QPointF(f.x.toPixel(x[i]), ym.toPixel(y[i] / div)))) ++n;
+    const auto count = [&](const double* x, const double* y, int points, const AxisMapping& ym, double div,
+                           double offset) {
+        if (!x || !y) return;
+        for (int i = 0; i < points; ++i) {
+            if (r.contains(QPointF(f.x.toPixel(x[i]), ym.toPixel(y[i] / div + offset)))) ++n;
         }
     };
     for (int c = 0; c < std::min(m.curveCount(), DiagramModel::kMaxCurves); ++c)
-        count(m.curve(c).y, f.y, divisor);
-    if (f.showPhase) count(m.phase(), f.phase, 1.0);
+        count(m.x(), m.curve(c).y, m.pointCount(), f.y, divisor, 0.0);
+    if (f.showPhase) count(m.x(), m.phase(), m.pointCount(), f.phase, 1.0, 0.0);
+    for (const ExtraCurve& e : o.extraCurves)
+        count(e.x, e.y, e.count, f.y, 1.0, e.offset);
     return n;
 }
 
-void drawCursor(QPainter& p, const Frame& f, const DiagramModel& m) {
+void drawCursor(QPainter& p, const Frame& f, const DiagramModel& m, const RenderOptions& o) {
     const double cx = m.cursorX();
     const double px = f.x.toPixel(cx);
     if (!std::isfinite(px) || px < f.plot.left() || px > f.plot.right()) return;
@@ -486,6 +540,14 @@ void drawCursor(QPainter& p, const Frame& f, const DiagramModel& m) {
             cv.label.empty() ? QStringLiteral("Curve %1").arg(c + 1) : fromModelText(cv.label);
         rows.push_back({col, name + QStringLiteral(": ") + valueText(v) + QLatin1Char(' ') + f.yUnit});
     }
+    for (const ExtraCurve& e : o.extraCurves) {
+        const double v = DiagramRenderer::valueAt(e, cx, f.logX);
+        if (!std::isfinite(v)) continue;
+        const QColor col = DiagramRenderer::color(e.pen.color);
+        marker(f.y.toPixel(v), col);
+        const QString name = e.label.isEmpty() ? QStringLiteral("Curve %1").arg(rows.size() + 1) : e.label;
+        rows.push_back({col, name + QStringLiteral(": ") + valueText(v) + QLatin1Char(' ') + f.yUnit});
+    }
     if (f.showPhase) {
         const double v = DiagramRenderer::valueAt(m, -1, cx);
         if (std::isfinite(v)) {
@@ -518,7 +580,7 @@ void drawCursor(QPainter& p, const Frame& f, const DiagramModel& m) {
     int best = -1;
     for (const QRectF& r : corners) {
         const int score =
-            hiddenPoints(f, m, r) + (px >= r.left() - inset && px <= r.right() + inset ? 1000000 : 0);
+            hiddenPoints(f, m, o, r) + (px >= r.left() - inset && px <= r.right() + inset ? 1000000 : 0);
         if (best < 0 || score < best) {
             best = score;
             box = r;
@@ -606,22 +668,16 @@ QPen DiagramRenderer::qpen(const Pen& pen, double unit) {
     return q;
 }
 
-double DiagramRenderer::valueAt(const DiagramModel& m, int c, double x) {
-    const double* xs = m.x();
-    const double* ys = nullptr;
-    if (c < 0) {
-        ys = m.phase();
-    } else if (c < std::min(m.curveCount(), DiagramModel::kMaxCurves)) {
-        ys = m.curve(c).y;
-    }
+namespace {
+
+// Linear interpolation between the neighbouring finite points (in log x on a log axis); a
+// wrapping curve (the phase) takes the nearer point across a jump of more than 180 degrees.
+double interpolate(const double* xs, const double* ys, int n, double x, bool logX, bool wraps) {
     if (!xs || !ys || !std::isfinite(x)) return kNaN;
-    const double divisor = c < 0 || m.yDivisor() == 0.0 ? 1.0 : m.yDivisor();
-    const int n = m.pointCount();
-    const bool logX = m.logX();
     for (int i = 0; i < n; ++i) {
         const double x0 = xs[i];
         if (!std::isfinite(x0) || !std::isfinite(ys[i])) continue;
-        if (x0 == x) return ys[i] / divisor;
+        if (x0 == x) return ys[i];
         if (i + 1 >= n) break;
         const double x1 = xs[i + 1];
         if (!std::isfinite(x1) || !std::isfinite(ys[i + 1])) continue;
@@ -634,10 +690,27 @@ double DiagramRenderer::valueAt(const DiagramModel& m, int c, double x) {
         }
         const double y0 = ys[i];
         const double y1 = ys[i + 1];
-        if (c < 0 && std::fabs(y1 - y0) > kPhaseSpan) return (t < 0.5 ? y0 : y1);
-        return (y0 + t * (y1 - y0)) / divisor;
+        if (wraps && std::fabs(y1 - y0) > kPhaseSpan) return t < 0.5 ? y0 : y1;
+        return y0 + t * (y1 - y0);
     }
     return kNaN;
+}
+
+} // namespace
+
+double DiagramRenderer::valueAt(const DiagramModel& m, int c, double x) {
+    const double* ys = nullptr;
+    if (c < 0) {
+        ys = m.phase();
+    } else if (c < std::min(m.curveCount(), DiagramModel::kMaxCurves)) {
+        ys = m.curve(c).y;
+    }
+    const double divisor = c < 0 || m.yDivisor() == 0.0 ? 1.0 : m.yDivisor();
+    return interpolate(m.x(), ys, m.pointCount(), x, m.logX(), c < 0) / divisor;
+}
+
+double DiagramRenderer::valueAt(const ExtraCurve& curve, double x, bool logX) {
+    return interpolate(curve.x, curve.y, curve.count, x, logX, false) + curve.offset;
 }
 
 DiagramLayout DiagramRenderer::layout(const QRectF& target, const DiagramModel& model,
@@ -686,11 +759,15 @@ DiagramLayout DiagramRenderer::render(QPainter& p, const QRectF& target, const D
         const DiagramModel::Curve& cv = m.curve(c);
         drawSeries(p, f, m.x(), cv.y, m.pointCount(), divisor, f.y, qpen(cv.pen, f.u), false);
     }
+    // The same order for the extra curves: the first one on top.
+    for (auto it = o.extraCurves.rbegin(); it != o.extraCurves.rend(); ++it)
+        drawSeries(p, f, it->x, it->y, it->count, 1.0, f.y, qpen(it->pen, f.u), false, it->offset);
     p.restore();
 
     drawAxes(p, f);
     drawLegend(p, f);
-    if (!o.printing && m.cursorValid()) drawCursor(p, f, m);
+    drawLegendRows(p, f, o.legendTable);
+    if (!o.printing && m.cursorValid()) drawCursor(p, f, m, o);
     p.restore();
     return {f.plot, f.x, f.y, f.u};
 }

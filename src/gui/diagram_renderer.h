@@ -9,10 +9,44 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+#include <optional>
+#include <vector>
+
 class QImage;
 class QPainter;
 
 namespace harlox {
+
+// A curve that brings its own x values (the snapshot's slots, each copied from the grid of
+// its day). Drawn after the model's curves; the arrays belong to the caller.
+struct ExtraCurve {
+    const double* x = nullptr;
+    const double* y = nullptr;
+    int count = 0;
+    double offset = 0.0; // added to every y value
+    Pen pen;
+    QString label; // names the curve in the cursor read-out
+};
+
+// One row of a legend table under the plot. The columns sit where they sit in a window
+// 1200 logical units wide (see LegendTable), so every row lines up whatever its texts.
+struct LegendRow {
+    QString number; // empty: no number
+    Pen pen;
+    QString text;
+    QString right; // the right-hand column
+};
+
+// Column positions of a legend table, in units of a 1200-unit-wide window.
+struct LegendTable {
+    double numberX = 70.0;
+    double lineX0 = 90.0;
+    double lineX1 = 190.0;
+    double textX = 210.0;
+    double rightX = 1020.0;
+    static constexpr double kWidth = 1200.0;
+};
 
 struct RenderOptions {
     // Target units per screen pixel of the reference 560 x 380 window. 0 derives it from the
@@ -22,7 +56,17 @@ struct RenderOptions {
     bool printing = false;
     // The print-diagrams page writes each title above its frame itself.
     bool drawTitle = true;
+    // Axis ranges taken as they are, in place of the model's automatic ones.
+    std::optional<AxisRange> xRange;
+    std::optional<AxisRange> yRange;
+    std::vector<ExtraCurve> extraCurves;
+    // Rows of a legend table under the plot, after the curve labels' legend above it.
+    std::vector<LegendRow> legendRows;
+    LegendTable legendTable;
 };
+
+// Adds what a window draws beyond its model to the options of a render.
+using RenderOptionsHook = std::function<void(RenderOptions&)>;
 
 // Where one render put the plot area and how values map onto it; the view uses it to turn
 // a mouse position into a cursor frequency.
@@ -62,6 +106,8 @@ public:
     // The value of curve c (or of the phase with c == -1) at x, interpolated between the
     // neighbouring finite points; NaN outside the curve. Divided by the model's y divisor.
     static double valueAt(const DiagramModel& model, int c, double x);
+    // The same for a curve with its own x values, its offset added.
+    static double valueAt(const ExtraCurve& curve, double x, bool logX);
 };
 
 } // namespace harlox

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace harlox {
 
@@ -29,10 +30,20 @@ double DiagramView::screenUnit() const {
     return std::clamp(DiagramRenderer::autoUnit(QSizeF(size())), 0.85, 1.35);
 }
 
-RenderOptions DiagramView::options() const {
+void DiagramView::setOptionsHook(OptionsHook hook) {
+    optionsHook_ = std::move(hook);
+    update();
+}
+
+RenderOptions DiagramView::renderOptions(double unit) const {
     RenderOptions o;
-    o.unit = screenUnit();
+    o.unit = unit;
+    if (optionsHook_) optionsHook_(o);
     return o;
+}
+
+RenderOptions DiagramView::options() const {
+    return renderOptions(screenUnit());
 }
 
 void DiagramView::paintEvent(QPaintEvent*) {
@@ -45,8 +56,10 @@ void DiagramView::paintEvent(QPaintEvent*) {
 }
 
 void DiagramView::setCursorFromPosition(const QPointF& pos) {
-    if (!model_ || !model_->xRange().valid) return;
-    const DiagramLayout l = DiagramRenderer::layout(QRectF(rect()), *model_, options());
+    if (!model_) return;
+    const RenderOptions o = options();
+    if (!(o.xRange ? o.xRange->valid : model_->xRange().valid)) return;
+    const DiagramLayout l = DiagramRenderer::layout(QRectF(rect()), *model_, o);
     if (pos.x() < l.plot.left() || pos.x() > l.plot.right() || pos.y() < l.plot.top() ||
         pos.y() > l.plot.bottom())
         return;
@@ -72,7 +85,7 @@ void DiagramView::clearCursor() {
 }
 
 void DiagramView::restoreDefaultSize() {
-    const QSize wanted(kDefaultWidth, kDefaultHeight);
+    const QSize wanted = defaultSize_;
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
         if (sub->isMinimized() || sub->isMaximized()) return;
         sub->resize(sub->size() - size() + wanted);

@@ -25,7 +25,20 @@ public:
     void setModel(DiagramModel* model);
     [[nodiscard]] DiagramModel* model() const { return model_; }
 
-    QSize sizeHint() const override { return {kDefaultWidth, kDefaultHeight}; }
+    // A window that draws more than its model holds (the snapshot: curves with their own x
+    // values, fixed axes, a legend table) adds it to the options of every render.
+    using OptionsHook = RenderOptionsHook;
+    void setOptionsHook(OptionsHook hook);
+    [[nodiscard]] const OptionsHook& optionsHook() const { return optionsHook_; }
+    // The options of a render of this window at the given unit (0: the target decides), for
+    // printing and exporting it as it is shown.
+    [[nodiscard]] RenderOptions renderOptions(double unit = 0.0) const;
+
+    // The client size that Default size restores (560 x 380 unless the window wants another).
+    void setDefaultSize(QSize size) { defaultSize_ = size; }
+    [[nodiscard]] QSize defaultSize() const { return defaultSize_; }
+
+    QSize sizeHint() const override { return defaultSize_; }
     QSize minimumSizeHint() const override { return {200, 130}; }
 
     // The view as an image, for "Copy window"; device pixel ratio of the screen.
@@ -37,7 +50,7 @@ public:
     [[nodiscard]] double screenUnit() const;
 
 public slots:
-    // Back to 560 x 380 client pixels, resizing the MDI frame around the view when there is
+    // Back to the default client size, resizing the MDI frame around the view when there is
     // one; a minimised or maximised window is left alone.
     void restoreDefaultSize();
     void setUserNote(const QString& note);
@@ -57,6 +70,8 @@ private:
     [[nodiscard]] RenderOptions options() const;
 
     DiagramModel* model_;
+    OptionsHook optionsHook_;
+    QSize defaultSize_{kDefaultWidth, kDefaultHeight};
 };
 
 } // namespace harlox

@@ -22,6 +22,7 @@
 #include "gui/print_diagrams_dialog.h"
 #include "gui/project_dialogs.h"
 #include "gui/qt_ui_host.h"
+#include "gui/snapshot_model.h"
 #include "gui/start_dialog.h"
 #include "gui/yankee.h"
 
@@ -61,10 +62,36 @@ constexpr const char* kReaderFailedText = "Error while reading box data.\nThe pr
 constexpr const char* kBadCodeCaption = "Error";
 constexpr const char* kBadCodeText = "Bad data in file.\nThe project file is corrupt.";
 
-// The box project's file reader. Project files are read by the project itself once it has
-// its reader; until then every box project file is refused as unreadable.
-bool readProjectFile(TBoxEmbryo& /*project*/, const std::string& /*path*/) {
-    return false;
+// Show states of a stored window placement.
+constexpr std::int16_t kShowNormal = 1;
+constexpr std::int16_t kShowMinimized = 2;
+
+// The data sheet window's placement goes into the project file with the project.
+void storeSheetPlacement(TBoxEmbryo& project, const QMdiSubWindow& sheet) {
+    auto& v = project.dataSheetPlacement.v;
+    project.dataSheetMinimised = sheet.isMinimized();
+    v[0] = 0;
+    v[1] = sheet.isMinimized() ? kShowMinimized : kShowNormal;
+    if (sheet.isMinimized() || sheet.isMaximized()) return;
+    const QRect g = sheet.geometry();
+    v[6] = static_cast<std::int16_t>(g.left());
+    v[7] = static_cast<std::int16_t>(g.top());
+    v[8] = static_cast<std::int16_t>(g.left() + g.width());
+    v[9] = static_cast<std::int16_t>(g.top() + g.height());
+}
+
+void storeSheetPlacement(TBoxEmbryo* project, const BoxProjectWindows* windows) {
+    if (!project || !windows) return;
+    if (const QMdiSubWindow* sheet = windows->subWindowOf(windows->dataSheet()))
+        storeSheetPlacement(*project, *sheet);
+}
+
+void applySheetPlacement(const TBoxEmbryo& project, QMdiSubWindow& sheet) {
+    const auto& v = project.dataSheetPlacement.v;
+    const QRect normal(QPoint(v[6], v[7]), QPoint(v[8] - 1, v[9] - 1));
+    sheet.showNormal();
+    if (normal.width() > 0 && normal.height() > 0) sheet.setGeometry(normal);
+    if (project.dataSheetMinimised) sheet.showMinimized();
 }
 
 std::unique_ptr<TBoxEmbryo> makeBoxProject(int code, UiHost& ui) {
@@ -283,8 +310,7 @@ bool TMainWindow::commandImplemented(int id) const {
         return projectTypeAvailable(c->arg);
     case CommandAction::Save:
     case CommandAction::SaveAs:
-        // Box projects cannot be written yet.
-        return false;
+        return true;
     case CommandAction::BoxExport:
         // The room and cabinet model and the transient response are not there yet.
         return c->arg != 1 && c->arg != 3;
@@ -391,6 +417,9 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
 // ---- projects ------------------------------------------------------------------------------
 
 bool TMainWindow::canCloseProject() {
+    storeSheetPlacement(box_.get(), windows_.get());
+    // The unit editor's unsaved unit goes with the project: ask about it first.
+    if (windows_ && !windows_->canCloseDialogs()) return false;
     if (box_) return box_->CanClose();
     return true;
 }
@@ -414,6 +443,8 @@ bool TMainWindow::createBoxProject(int code) {
         applyCommandState(id);
     updateSubmenuVisibility();
     windows_ = std::make_unique<BoxProjectWindows>(*box_, *mdi_);
+    // Open and the project's Save as share one file selector state.
+    box_->projectSelector().rememberedPath = openFileData_.rememberedPath;
     return true;
 }
 
@@ -478,11 +509,13 @@ void TMainWindow::loadProjectFile(const std::string& path) {
     closeProject();
     if (isBoxProjectCode(code) && createBoxProject(code)) {
         box_->projectSelector().rememberedPath = path;
-        if (!readProjectFile(*box_, path)) {
+        if (!box_->ReadProject(path)) {
             host_.error("", kReaderFailedText);
             box_->Reset();
         } else {
             windows_->applyStoredPlacements();
+            if (QMdiSubWindow* sheet = windows_->subWindowOf(windows_->dataSheet()))
+                applySheetPlacement(*box_, *sheet);
             box_->PostCreation(true);
         }
         refresh();
@@ -619,9 +652,13 @@ void TMainWindow::routeBoxCommand(int id) {
     const CommandInfo* c = findCommand(id);
     const CommandAction action = c->action;
     if (action == CommandAction::Save) {
+        storeSheetPlacement(box_.get(), windows_.get());
         (void)box_->Save();
+        openFileData_.rememberedPath = box_->projectSelector().rememberedPath;
     } else if (action == CommandAction::SaveAs) {
+        storeSheetPlacement(box_.get(), windows_.get());
         (void)box_->SaveAs();
+        openFileData_.rememberedPath = box_->projectSelector().rememberedPath;
     } else if (action == CommandAction::PrintDiagrams) {
         printDiagrams();
     } else if (action == CommandAction::BoxExport) {
@@ -638,11 +675,14 @@ void TMainWindow::routeBoxCommand(int id) {
 void TMainWindow::openDialogFor(int id) {
     if (!box_ || !windows_) return;
     QPointer<TMainWindow> self(this);
-    const ProjectDialogContext context{*box_, host_, this, [self](int code) {
+    const ProjectDialogContext context{*box_, host_, this,
+                                       [self](int code) {
                                            if (self) self->postProjectChanged(code);
-                                       }};
+                                       },
+                                       &windows_->unitEditorRecord()};
     QWidget* dialog = openProjectDialog(id, context);
     if (!dialog) return;
+    if (id == cmd::Snapshot) windows_->showSnapshot();
     windows_->adopt(dialog);
     const std::optional<ProjectDialog> kind = dialogOfCommand(id);
     if (kind) box_->setDialogOpen(*kind, true);
@@ -705,7 +745,11 @@ void TMainWindow::arrangeIcons() {
 
 void TMainWindow::defaultSize() {
     if (!windows_) return;
-    if (DiagramView* v = windows_->activeDiagram()) v->restoreDefaultSize();
+    DiagramView* v = windows_->activeDiagram();
+    if (!v) return;
+    v->restoreDefaultSize();
+    // The snapshot window's placement is part of the project.
+    if (v == windows_->snapshotView()) postProjectChanged(TSnapshot::kChangeCode);
 }
 
 void TMainWindow::copyWindow() {
@@ -741,9 +785,10 @@ void TMainWindow::printWindow() {
     QPrinter printer(QPrinter::HighResolution);
     if (!hooks_.choosePrinter(printer)) return;
     host_.setWaitCursor(true);
-    const bool ok = diagram && diagram->model() ? printDiagramWindow(printer, *diagram->model())
-                                                : printTextWindow(printer, QStringLiteral("Data sheet"),
-                                                                  windows_->dataSheet()->contents());
+    const bool ok =
+        diagram && diagram->model()
+            ? printDiagramWindow(printer, *diagram->model(), diagram->optionsHook())
+            : printTextWindow(printer, QStringLiteral("Data sheet"), windows_->dataSheet()->contents());
     host_.setWaitCursor(false);
     if (!ok) host_.error("Print", "The printer could not be started.");
 }

@@ -5,13 +5,22 @@
 #include "box/closed_box.h"
 #include "core/command_ids.h"
 #include "core/measure_setup.h"
+#include "driver/spk_data.h"
 #include "gui/brefl_dialog.h"
 #include "gui/closed_dialog.h"
 #include "gui/measure_setup_dialog.h"
+#include "gui/snapshot_dialog.h"
+#include "gui/snapshot_model.h"
 #include "gui/speaker_config_dialog.h"
+#include "gui/speaker_unit_dialog.h"
 
 #include <QString>
 #include <QWidget>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <span>
 
 namespace harlox {
 
@@ -35,6 +44,29 @@ QWidget* createBoxDialog(const ProjectDialogContext& ctx) {
     return nullptr;
 }
 
+// The free-air SPL as the design stands: a project changed since it was last calculated
+// is calculated first, so the copy never shows an older design than the one being edited.
+TSnapshotDialog::CurveSource freeAirSpl(TBoxEmbryo& project) {
+    return [&project]() -> std::optional<TSnapshotDialog::Curve> {
+        if (project.isChanged()) project.Calculate(0);
+        const auto n = static_cast<std::size_t>(std::clamp(project.pointCount(), 0, kMaxPoints));
+        if (n == 0) return std::nullopt;
+        return TSnapshotDialog::Curve{std::span<const double>(TMeasureSetupObject::grid().f.data(), n),
+                                      std::span<const double>(project.SPL.data(), n)};
+    };
+}
+
+// The editor shows the project's unit; the window position stays with the record.
+QWidget* createUnitEditor(const ProjectDialogContext& ctx) {
+    TSpkData& record = *ctx.unitEditorRecord;
+    const std::int16_t left = record.editorLeft;
+    const std::int16_t top = record.editorTop;
+    record = static_cast<const TSpkData&>(ctx.project.front());
+    record.editorLeft = left;
+    record.editorTop = top;
+    return new TSpeakerUnitDialog(ctx.parent, ctx.ui, record, ctx.project.unitSelector());
+}
+
 QWidget* createDialog(int commandId, const ProjectDialogContext& ctx) {
     switch (commandId) {
     case cmd::Box:
@@ -50,6 +82,10 @@ QWidget* createDialog(int commandId, const ProjectDialogContext& ctx) {
     case cmd::RearDriverConfig:
         return new TSpeakerConfigDialog(ctx.parent, ctx.project, ctx.project.rear(), ctx.ui,
                                         QString::fromUtf8(kRearConfigCaption), ctx.notifyChanged);
+    case cmd::Snapshot:
+        return new TSnapshotDialog(ctx.parent, ctx.project.snapshot(), ctx.ui, freeAirSpl(ctx.project));
+    case cmd::DriverEdit:
+        return ctx.unitEditorRecord ? createUnitEditor(ctx) : nullptr;
     default:
         return nullptr;
     }
@@ -63,6 +99,8 @@ bool hasProjectDialog(int commandId, const TBoxEmbryo& project) {
         return hasBoxDialog(project);
     case cmd::MeasSetup:
     case cmd::DriverConfig:
+    case cmd::DriverEdit:
+    case cmd::Snapshot:
         return true;
     case cmd::RearDriverConfig:
         return project.typeCode() == kReflexBandpassType;

@@ -7,6 +7,7 @@ class QWidget;
 namespace harlox {
 
 class TBoxEmbryo;
+class TSpkData;
 class UiHost;
 
 // What a box project's dialog needs from the main window.
@@ -19,6 +20,10 @@ struct ProjectDialogContext {
     // Sends the project-changed notification with a code (queued; the main window passes it
     // to the project's ChangeNotification).
     std::function<void(int code)> notifyChanged;
+    // The record the speaker unit editor works on (Edit / create): it outlives the editor
+    // and is filled from the project's unit each time the editor opens. Without it the
+    // command has no dialog.
+    TSpkData* unitEditorRecord = nullptr;
 };
 
 // Whether openProjectDialog has a dialog for the command. The main window greys commands

@@ -355,11 +355,18 @@ TEST_F(BoxEmbryoTest, CanCloseAsksOnlyWhenChanged) {
     EXPECT_EQ(ui.lastMessage().buttons, MessageButtons::YesNoCancel);
     ui.answers = {MessageResult::No};
     EXPECT_TRUE(box.CanClose());
-    ui.answers = {MessageResult::Yes}; // saving is not possible yet, the answer is still yes
+    // Yes saves; a save that is cancelled keeps the project.
+    ui.answers = {MessageResult::Yes};
+    ui.files.push_back(std::nullopt);
+    EXPECT_FALSE(box.CanClose());
+    EXPECT_TRUE(box.isChanged());
+    ui.answers = {MessageResult::Yes};
+    ui.files.push_back(dir.file("saved.box"));
     EXPECT_TRUE(box.CanClose());
-    box.ChangeNotification(TBoxEmbryo::kChangeSaved);
+    EXPECT_FALSE(box.isChanged());
+    EXPECT_EQ(test::readAll(dir.file("saved.box")).size(), 3761u);
     EXPECT_TRUE(box.CanClose());
-    EXPECT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages.size(), 4u);
 }
 
 TEST_F(BoxEmbryoTest, PostCreationPutsTheFileNameInTheCaption) {

@@ -275,8 +275,10 @@ TEST_F(MainWindowTest, NoticeFlagFollowsTheCheckBoxOnOkOnly) {
         if (auto* n = qobject_cast<TLoadDriverUnitInfoD*>(&d)) n->dontShowBox()->setChecked(true);
         return TBaseDialog::ResultOk;
     };
+    host.answers.push_back(MessageResult::No); // the new empty project counts as changed
     window->runCommand(cmd::NewClosed);
     EXPECT_FALSE(window->showLoadDriverNotice());
+    host.answers.push_back(MessageResult::No);
     window->runCommand(cmd::NewBassReflex);
     EXPECT_EQ(count("harlox::TLoadDriverUnitInfoD"), 2);
     // The unit selector comes every time.
@@ -437,6 +439,140 @@ TEST_F(MainWindowTest, TheCommandLineProjectIsOpenedAtStart) {
     EXPECT_TRUE(host.fileRequests.empty());
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.lastMessage().text, "Bad data in file.\nThe project file is corrupt.");
+}
+
+// ---- Save, Save as and Open of box projects -------------------------------------------------
+
+TEST_F(MainWindowTest, SaveAsThenOpenBringsTheProjectBack) {
+    TBoxEmbryo& box = newProjectWithUnit(cmd::NewBassReflex);
+    EXPECT_TRUE(enabled(cmd::Save));
+    EXPECT_TRUE(enabled(cmd::SaveAs));
+    box.setVb(0.045);
+    box.setUserNote("kitchen");
+    window->postCalculationRequest();
+    host.runPosted();
+    BoxProjectWindows* w = window->projectWindows();
+    w->subWindowOf(w->dataSheet())->setGeometry(300, 40, 350, 400);
+    w->subWindowOf(w->views().front())->setGeometry(10, 20, 280, 200);
+
+    const std::string path = dir.file("round.box");
+    host.files.push_back(path);
+    window->runCommand(cmd::SaveAs);
+    EXPECT_EQ(host.fileRequests.back().mode, FileMode::Save);
+    EXPECT_EQ(host.fileRequests.back().filter, TBoxEmbryo::kProjectFilter);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Harlox 4.00 - Bassreflex box - round.box"));
+    EXPECT_FALSE(box.isChanged());
+    const std::vector<std::uint8_t> saved = test::readAll(path);
+    ASSERT_EQ(saved.size(), 3884u);
+
+    // Unchanged: Open asks nothing and starts where the project was saved.
+    const std::size_t messages = host.messages.size();
+    host.files.push_back(path);
+    window->runCommand(cmd::Open);
+    host.runPosted();
+    EXPECT_EQ(host.messages.size(), messages);
+    EXPECT_EQ(window->openFileData().rememberedPath, path);
+    TBoxEmbryo* opened = window->boxProject();
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(opened->typeCode(), TBassReflexBox::kTypeCode);
+    EXPECT_DOUBLE_EQ(opened->boxElement()->Vb, 0.045);
+    EXPECT_EQ(opened->front().unitOk, 1);
+    EXPECT_FALSE(opened->isChanged());
+    EXPECT_EQ(window->menuSetKind(), MenuSetKind::Box);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Harlox 4.00 - Bassreflex box - round.box"));
+    EXPECT_TRUE(enabled(cmd::Calculate));
+    EXPECT_TRUE(enabled(cmd::Save));
+    w = window->projectWindows();
+    EXPECT_EQ(w->subWindowOf(w->dataSheet())->geometry(), QRect(300, 40, 350, 400));
+    EXPECT_EQ(w->subWindowOf(w->views().front())->geometry(), QRect(10, 20, 280, 200));
+    EXPECT_TRUE(w->dataSheet()->contents().contains(QStringLiteral("Filename\tround.box")));
+    EXPECT_TRUE(w->dataSheet()->contents().contains(QStringLiteral("kitchen")));
+
+    // Save goes back to the same file, without asking.
+    const std::size_t requests = host.fileRequests.size();
+    window->runCommand(cmd::Save);
+    EXPECT_EQ(host.fileRequests.size(), requests);
+    const std::vector<std::uint8_t> again = test::readAll(path);
+    ASSERT_EQ(again.size(), saved.size());
+    for (std::size_t i = 0; i < saved.size(); ++i)
+        EXPECT_EQ(again[i], saved[i]) << "offset " << i;
+}
+
+TEST_F(MainWindowTest, AMinimisedDataSheetStaysMinimised) {
+    newProjectWithUnit(cmd::NewClosed);
+    BoxProjectWindows* w = window->projectWindows();
+    w->subWindowOf(w->dataSheet())->showMinimized();
+    const std::string path = dir.file("small.box");
+    host.files.push_back(path);
+    window->runCommand(cmd::SaveAs);
+    ASSERT_EQ(test::readAll(path).size(), 3761u);
+    EXPECT_EQ(test::readAll(path)[3688], 1);
+
+    host.files.push_back(path);
+    window->runCommand(cmd::Open);
+    w = window->projectWindows();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->subWindowOf(w->dataSheet())->isMinimized());
+}
+
+TEST_F(MainWindowTest, SaveQuestionYesSavesBeforeTheProjectGoes) {
+    TBoxEmbryo& box = newProjectWithUnit(cmd::NewClosed);
+    ASSERT_TRUE(box.isChanged());
+    const std::string path = dir.file("asked.box");
+    host.answers.push_back(MessageResult::Yes);
+    host.files.push_back(path); // no file name yet: Save asks for one
+    host.files.push_back(std::nullopt);
+    window->runCommand(cmd::Open);
+    EXPECT_EQ(host.lastMessage().text, kSaveQuestion);
+    EXPECT_EQ(test::readAll(path).size(), 3761u);
+}
+
+TEST_F(MainWindowTest, AFailedSaveIsReportedAndKeepsTheChangedMark) {
+    TBoxEmbryo& box = newProjectWithUnit(cmd::NewClosed);
+    host.files.push_back(dir.file("missing-folder/x.box"));
+    window->runCommand(cmd::SaveAs);
+    EXPECT_EQ(host.lastMessage().caption, "File save as");
+    EXPECT_EQ(host.lastMessage().text,
+              "Could not open file.\nCheck if device is ready\nor if the disk is full.");
+    EXPECT_TRUE(box.isChanged());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Harlox 4.00 - Closed box"));
+}
+
+TEST_F(MainWindowTest, TheCommandLineOpensASavedProject) {
+    newProjectWithUnit(cmd::NewClosed);
+    const std::string path = dir.file("start.box");
+    host.files.push_back(path);
+    window->runCommand(cmd::SaveAs);
+    window->closeProject();
+
+    window->startUp(path);
+    host.runPosted();
+    ASSERT_NE(window->boxProject(), nullptr);
+    EXPECT_EQ(window->boxProject()->typeCode(), TClosedBox::kTypeCode);
+    EXPECT_EQ(window->boxProject()->front().unitOk, 1);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Harlox 4.00 - Closed box - start.box"));
+}
+
+TEST_F(MainWindowTest, ACorruptProjectLeavesAnEmptyProjectOfItsType) {
+    newProjectWithUnit(cmd::NewBassReflex);
+    const std::string path = dir.file("p.box");
+    host.files.push_back(path);
+    window->runCommand(cmd::SaveAs);
+    std::vector<std::uint8_t> bytes = test::readAll(path);
+    for (const std::size_t length : {std::size_t{4}, std::size_t{100}, bytes.size() - 1}) {
+        std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+        host.files.push_back(writeFile("cut.box", cut));
+        window->runCommand(cmd::Open);
+        EXPECT_EQ(host.lastMessage().caption, "") << length;
+        EXPECT_EQ(host.lastMessage().text, "Error while reading box data.\nThe project file is corrupt.");
+        ASSERT_NE(window->boxProject(), nullptr);
+        EXPECT_EQ(window->boxProject()->typeCode(), TBassReflexBox::kTypeCode);
+        EXPECT_EQ(window->boxProject()->front().unitOk, 0);
+        EXPECT_FALSE(enabled(cmd::Calculate));
+        EXPECT_FALSE(enabled(cmd::Save));
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("Harlox 4.00 - Bassreflex box"));
+        host.answers.push_back(MessageResult::No); // the empty project counts as changed
+    }
 }
 
 // ---- harlox.cfg -----------------------------------------------------------------------------
@@ -630,10 +766,16 @@ TEST_F(MainWindowTest, WindowMenuArrangesTheProjectWindows) {
 
     window->runCommand(cmd::Tile);
     const QList<QMdiSubWindow*> subs = window->mdiArea()->subWindowList();
-    ASSERT_EQ(subs.size(), 5);
-    for (int i = 0; i < subs.size(); ++i)
-        for (int j = i + 1; j < subs.size(); ++j)
+    // Four diagrams, the data sheet and the snapshot window, which stays minimised: Tile
+    // arranges the open windows.
+    ASSERT_EQ(subs.size(), 6);
+    EXPECT_TRUE(w->subWindowOf(w->snapshotView())->isMinimized());
+    for (int i = 0; i < subs.size(); ++i) {
+        for (int j = i + 1; j < subs.size(); ++j) {
+            if (subs[i]->isMinimized() || subs[j]->isMinimized()) continue;
             EXPECT_FALSE(subs[i]->geometry().intersects(subs[j]->geometry())) << i << " " << j;
+        }
+    }
 
     // Closing a project window only puts it aside; Arrange icons lines them up at the bottom.
     w->subWindowOf(spl)->close();
