@@ -7,10 +7,14 @@
 
 #include <QFile>
 #include <QGuiApplication>
-
-#include <clocale>
 #include <QSize>
 #include <QString>
+
+#include <cerrno>
+#include <clocale>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace harlox::cli {
@@ -28,6 +32,12 @@ bool ensureGuiApplication(std::string& error) {
         return false;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a session (cron, ssh, CI) Qt warns about the missing runtime folder on every run;
+    // give it a private one as it would make itself.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const std::string dir = "/tmp/runtime-" + std::to_string(::getuid());
+        if (::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) qputenv("XDG_RUNTIME_DIR", dir.c_str());
+    }
     static int argc = 1;
     static char name[] = "harlox-cli";
     static char* argv[] = {name, nullptr};
