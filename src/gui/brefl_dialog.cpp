@@ -1,3 +1,4 @@
+#include "gui/form_rows.h"
 #include "gui/brefl_dialog.h"
 
 #include "box/bass_reflex_box.h"
@@ -21,6 +22,8 @@ namespace harlox {
 
 namespace {
 
+const QString kWidest = QStringLiteral("00000.00");
+
 constexpr double kCm = 100.0;         // m -> cm
 constexpr double kSquareCm = 10000.0; // m^2 -> cm^2
 
@@ -37,20 +40,6 @@ protected:
         return value() == 0.0 ? std::string(TBreflDialog::kStraightPortText) : TDblEdit::displayText();
     }
 };
-
-int fieldWidth(const QWidget* w) {
-    return w->fontMetrics().horizontalAdvance(QStringLiteral("00000.00")) + 12;
-}
-
-void addRow(QGridLayout* grid, const QString& label, QWidget* field, const QString& unit) {
-    const int row = grid->rowCount();
-    auto* l = new QLabel(label);
-    l->setBuddy(field);
-    grid->addWidget(l, row, 0);
-    field->setFixedWidth(fieldWidth(field));
-    grid->addWidget(field, row, 1);
-    if (!unit.isEmpty()) grid->addWidget(new QLabel(unit), row, 2);
-}
 
 void showReal(TDblEdit* f, double v) {
     if (f->value() != v) f->setValue(v);
@@ -83,13 +72,13 @@ TBreflDialog::TBreflDialog(QWidget* parent, TBassReflexBox& project, UiHost& ui,
     area_ = new TDblEdit(portBox, AreaField, "%2.2f", kMinArea, kMaxArea, -1.0, port_.S * kSquareCm);
     tuning_ = new TDblEdit(portBox, TuningField, "%2.2f", 1.0, 1000.0, -1.0, port_.fp);
     vents_ = new TLongEdit(portBox, VentsField, "%d", 1, TPortObject::kMaxPorts, -1, port_.ports, 1);
-    addRow(grid, tr("Length"), length_, QStringLiteral("cm"));
-    addRow(grid, tr("Min dia."), diameter_, QStringLiteral("cm"));
-    addRow(grid, tr("Flare radius"), flareRadius_, QStringLiteral("cm"));
-    addRow(grid, tr("Max dia."), maxDiameter_, QStringLiteral("cm"));
-    addRow(grid, tr("Min area"), area_, QStringLiteral("cm²"));
-    addRow(grid, tr("Res. freq."), tuning_, QStringLiteral("Hz"));
-    addRow(grid, tr("Number of vents"), vents_, {});
+    addFormRow(grid, tr("Length"), length_, QStringLiteral("cm"), kWidest);
+    addFormRow(grid, tr("Min dia."), diameter_, QStringLiteral("cm"), kWidest);
+    addFormRow(grid, tr("Flare radius"), flareRadius_, QStringLiteral("cm"), kWidest);
+    addFormRow(grid, tr("Max dia."), maxDiameter_, QStringLiteral("cm"), kWidest);
+    addFormRow(grid, tr("Min area"), area_, QStringLiteral("cm²"), kWidest);
+    addFormRow(grid, tr("Res. freq."), tuning_, QStringLiteral("Hz"), kWidest);
+    addFormRow(grid, tr("Number of vents"), vents_, QString(), kWidest);
     nonLinear_ = new QCheckBox(tr("&Sim. port nonlinearity"), portBox);
     grid->addWidget(nonLinear_, grid->rowCount(), 0, 1, 3);
     column->addWidget(portBox);

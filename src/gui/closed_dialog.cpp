@@ -1,3 +1,4 @@
+#include "gui/form_rows.h"
 #include "gui/closed_dialog.h"
 
 #include "box/box_object.h"
@@ -16,19 +17,7 @@ namespace harlox {
 
 namespace {
 
-int fieldWidth(const QWidget* w) {
-    return w->fontMetrics().horizontalAdvance(QStringLiteral("00000.00")) + 12;
-}
-
-void addRow(QGridLayout* grid, const QString& label, QWidget* field, const QString& unit) {
-    const int row = grid->rowCount();
-    auto* l = new QLabel(label);
-    l->setBuddy(field);
-    grid->addWidget(l, row, 0);
-    field->setFixedWidth(fieldWidth(field));
-    grid->addWidget(field, row, 1);
-    if (!unit.isEmpty()) grid->addWidget(new QLabel(unit), row, 2);
-}
+const QString kWidest = QStringLiteral("00000.00");
 
 } // namespace
 
@@ -44,10 +33,10 @@ BoxVolumeFields::BoxVolumeFields(QWidget* parent, const QString& title, TBoxEmbr
     ql_ = new TDblEdit(group, QlField, "%2.1f", kMinQ, kMaxQ, -1.0, box.Ql);
     qb_ = new TDblEdit(group, QbField, "%2.1f", kMinQ, kMaxQ, -1.0, box.Qb);
     fill_ = new TLongEdit(group, FillField, "%d", 0, 100, -1, box.fill, 1);
-    addRow(grid, tr("Box volume"), volume_, QStringLiteral("l"));
-    addRow(grid, tr("QL"), ql_, {});
-    addRow(grid, tr("QB"), qb_, {});
-    addRow(grid, tr("Fill"), fill_, QStringLiteral("%"));
+    addFormRow(grid, tr("Box volume"), volume_, QStringLiteral("l"), kWidest);
+    addFormRow(grid, tr("QL"), ql_, QString(), kWidest);
+    addFormRow(grid, tr("QB"), qb_, QString(), kWidest);
+    addFormRow(grid, tr("Fill"), fill_, QStringLiteral("%"), kWidest);
     for (TEntryEdit* f : std::initializer_list<TEntryEdit*>{volume_, ql_, qb_, fill_})
         connect(f, &TEntryEdit::changed, this, &BoxVolumeFields::fieldChanged);
 }

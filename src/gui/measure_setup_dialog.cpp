@@ -1,3 +1,4 @@
+#include "gui/form_rows.h"
 #include "gui/measure_setup_dialog.h"
 
 #include "core/measure_setup.h"
@@ -22,31 +23,12 @@ namespace harlox {
 
 namespace {
 
+// Wide enough for "1.25e-07" and "-10000.0" with room to spare.
+const QString kWidest = QStringLiteral("-00000.000");
+
 std::optional<QPoint>& lastPosition() {
     static std::optional<QPoint> pos;
     return pos;
-}
-
-// Wide enough for "1.25e-07" and "-10000.0" with room to spare.
-int fieldWidth(const QWidget* w) {
-    return w->fontMetrics().horizontalAdvance(QStringLiteral("-00000.000")) + 12;
-}
-
-void addRow(QGridLayout* grid, const char* label, QWidget* field, const char* unit) {
-    const int row = grid->rowCount();
-    auto* l = new QLabel(QString::fromUtf8(label));
-    l->setBuddy(field);
-    grid->addWidget(l, row, 0);
-    field->setFixedWidth(fieldWidth(field));
-    grid->addWidget(field, row, 1);
-    if (unit) grid->addWidget(new QLabel(QString::fromUtf8(unit)), row, 2);
-}
-
-QGridLayout* formGrid(QGroupBox* box) {
-    auto* grid = new QGridLayout(box);
-    grid->setColumnStretch(0, 1);
-    grid->setColumnMinimumWidth(2, box->fontMetrics().horizontalAdvance(QStringLiteral("Ohm")) + 4);
-    return grid;
 }
 
 // Rewrites a field only when its value or format really changes, so the field the user is
@@ -91,35 +73,35 @@ TMeasureSetupDialog::TMeasureSetupDialog(QWidget* parent, MeasureSetup& setup, U
     column->setMenuBar(menuBar);
 
     auto* freq = new QGroupBox(tr("Frequency settings"), page);
-    QGridLayout* fg = formGrid(freq);
+    QGridLayout* fg = formGrid(freq, QStringLiteral("Ohm"));
     start_ = new TLongEdit(freq, StartField, "%d", 1, setup_.stopFrequency - kMinSpan, -1,
                            setup_.startFrequency, 1);
     stop_ = new TLongEdit(freq, StopField, "%d", setup_.startFrequency + kMinSpan, kMaxFrequency, -1,
                           setup_.stopFrequency, 1);
     points_ = new TLongEdit(freq, PointsField, "%d", 10, kMaxPoints, -1, setup_.pointCount, 10);
-    addRow(fg, "Start frequency", start_, "Hz");
-    addRow(fg, "Stop frequency", stop_, "Hz");
-    addRow(fg, "Number of points", points_, nullptr);
+    addFormRow(fg, QStringLiteral("Start frequency"), start_, QStringLiteral("Hz"), kWidest);
+    addFormRow(fg, QStringLiteral("Stop frequency"), stop_, QStringLiteral("Hz"), kWidest);
+    addFormRow(fg, QStringLiteral("Number of points"), points_, QString(), kWidest);
     column->addWidget(freq);
 
     auto* source = new QGroupBox(tr("Source characteristics"), page);
-    QGridLayout* sg = formGrid(source);
+    QGridLayout* sg = formGrid(source, QStringLiteral("Ohm"));
     ug_ = new TDblEdit(source, SourceLevelField, valueFormat(setup_.Ug), 0.001, 1000.0, -1.0, setup_.Ug);
     pg_ = new TDblEdit(source, PowerField, valueFormat(setup_.Pg), 1.25e-7, 125000.0, -1.0, setup_.Pg);
     // No value means "undefined" here: a negative resistance is a legal entry.
     rg_ =
         new TDblEdit(source, ResistanceField, valueFormat(setup_.Rg), -10000.0, 10000.0, HUGE_VAL, setup_.Rg);
-    addRow(sg, "Source level", ug_, "V");
-    addRow(sg, "Watts into 8 ohm", pg_, "W");
-    addRow(sg, "Source resistance", rg_, "Ohm");
+    addFormRow(sg, QStringLiteral("Source level"), ug_, QStringLiteral("V"), kWidest);
+    addFormRow(sg, QStringLiteral("Watts into 8 ohm"), pg_, QStringLiteral("W"), kWidest);
+    addFormRow(sg, QStringLiteral("Source resistance"), rg_, QStringLiteral("Ohm"), kWidest);
     column->addWidget(source);
 
     auto* plots = new QGroupBox(tr("SPL plots"), page);
-    QGridLayout* pg = formGrid(plots);
+    QGridLayout* pg = formGrid(plots, QStringLiteral("Ohm"));
     autorange_ = new QCheckBox(tr("Autorange"), plots);
     pg->addWidget(autorange_, 0, 0, 1, 3);
     range_ = new TLongEdit(plots, RangeField, "%d", 1, 80, -1, setup_.rangeDb, 1);
-    addRow(pg, "Range", range_, "dB");
+    addFormRow(pg, QStringLiteral("Range"), range_, QStringLiteral("dB"), kWidest);
     hidePhase_ = new QCheckBox(tr("Hide phase"), plots);
     pg->addWidget(hidePhase_, pg->rowCount(), 0, 1, 3);
     column->addWidget(plots);

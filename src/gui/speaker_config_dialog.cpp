@@ -1,3 +1,4 @@
+#include "gui/form_rows.h"
 #include "gui/speaker_config_dialog.h"
 
 #include "box/box_embryo.h"
@@ -28,27 +29,7 @@ namespace harlox {
 
 namespace {
 
-int fieldWidth(const QWidget* w) {
-    return w->fontMetrics().horizontalAdvance(QStringLiteral("-000000.0")) + 12;
-}
-
-QLabel* addRow(QGridLayout* grid, const QString& label, QWidget* field, const char* unit) {
-    const int row = grid->rowCount();
-    auto* l = new QLabel(label);
-    l->setBuddy(field);
-    grid->addWidget(l, row, 0);
-    field->setFixedWidth(fieldWidth(field));
-    grid->addWidget(field, row, 1);
-    if (unit) grid->addWidget(new QLabel(QString::fromUtf8(unit)), row, 2);
-    return l;
-}
-
-QGridLayout* formGrid(QGroupBox* box) {
-    auto* grid = new QGridLayout(box);
-    grid->setColumnStretch(0, 1);
-    grid->setColumnMinimumWidth(2, box->fontMetrics().horizontalAdvance(QStringLiteral("Hz")) + 4);
-    return grid;
-}
+const QString kWidest = QStringLiteral("-000000.0");
 
 QLineEdit* readOnlyText(QWidget* parent) {
     auto* e = new QLineEdit(parent);
@@ -122,15 +103,15 @@ TSpeakerConfigDialog::TSpeakerConfigDialog(QWidget* parent, TBoxEmbryo& project,
     left->addWidget(unitBox);
 
     auto* drivers = new QGroupBox(tr("Drivers"), page);
-    QGridLayout* dg = formGrid(drivers);
+    QGridLayout* dg = formGrid(drivers, QStringLiteral("Hz"));
     const bool pairs = project_.typeCode() == kPairedDriversType;
     driverCount_ =
         new TLongEdit(drivers, DriverCountField, "%d", pairs ? 2 : TSpeakerObject::kMinDrivers,
                       pairs ? 8 : TSpeakerObject::kMaxDrivers, -1, unit_.driverCount, pairs ? 2 : 1);
     extraMass_ = new TDblEdit(drivers, ExtraMassField, "%2.1f", 0.0, TSpeakerObject::kMaxExtraMass * 1000.0,
                               -1.0, unit_.extraMass * 1000.0);
-    addRow(dg, tr("Number of drivers"), driverCount_, nullptr);
-    addRow(dg, tr("Extra mass"), extraMass_, "g");
+    addFormRow(dg, tr("Number of drivers"), driverCount_, QString(), kWidest);
+    addFormRow(dg, tr("Extra mass"), extraMass_, QStringLiteral("g"), kWidest);
     connButton_ = new QPushButton(tr("&Electrical connection"), drivers);
     connButton_->setAutoDefault(false);
     connLabel_ = new QLabel(drivers);
@@ -171,9 +152,9 @@ TSpeakerConfigDialog::TSpeakerConfigDialog(QWidget* parent, TBoxEmbryo& project,
     right->addWidget(analysis);
 
     auto* measured = new QGroupBox(tr("Measured SPL data"), page);
-    QGridLayout* mg = formGrid(measured);
+    QGridLayout* mg = formGrid(measured, QStringLiteral("Hz"));
     importFile_ = readOnlyText(measured);
-    importFile_->setMinimumWidth(fieldWidth(importFile_) * 2);
+    importFile_->setMinimumWidth(fieldWidth(importFile_, kWidest) * 2);
     browse_ = new QPushButton(tr("&Browse"), measured);
     browse_->setAutoDefault(false);
     auto* fileRow = new QHBoxLayout;
@@ -184,15 +165,15 @@ TSpeakerConfigDialog::TSpeakerConfigDialog(QWidget* parent, TBoxEmbryo& project,
     mg->addWidget(disable_, 1, 0, 1, 3);
     levelOffset_ = new TDblEdit(measured, LevelOffsetField, "%2.1f", -TSpeakerObject::kMaxLevelOffsetDb,
                                 TSpeakerObject::kMaxLevelOffsetDb, HUGE_VAL, unit_.levelOffsetDb);
-    addRow(mg, tr("Level offset"), levelOffset_, "dB");
+    addFormRow(mg, tr("Level offset"), levelOffset_, QStringLiteral("dB"), kWidest);
     autoLevel_ = new QCheckBox(tr("&Automatic level offset"), measured);
     mg->addWidget(autoLevel_, mg->rowCount(), 0, 1, 3);
     transition_ = new TLongEdit(measured, TransitionField, "%d", TSpeakerObject::kMinTransitionFrequency,
                                 TSpeakerObject::kMaxTransitionFrequency, -1, unit_.transitionFrequency, 1);
     phaseLag_ = new TDblEdit(measured, PhaseLagField, "%2.1f", 0.0, TSpeakerObject::kMaxPhaseLagCutoff, -1.0,
                              unit_.phaseLagCutoff);
-    addRow(mg, tr("Transition freq."), transition_, "Hz");
-    addRow(mg, tr("Phase lag cutoff"), phaseLag_, "Hz");
+    addFormRow(mg, tr("Transition freq."), transition_, QStringLiteral("Hz"), kWidest);
+    addFormRow(mg, tr("Phase lag cutoff"), phaseLag_, QStringLiteral("Hz"), kWidest);
     right->addWidget(measured);
     right->addStretch(1);
 
