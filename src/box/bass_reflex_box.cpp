@@ -9,14 +9,6 @@
 
 namespace harlox {
 
-namespace {
-
-double levelOrZero(const Complex& p) {
-    return p == Complex(0.0, 0.0) ? 0.0 : levelDb(p);
-}
-
-} // namespace
-
 TBassReflexBox::TBassReflexBox(UiHost& ui) : TBoxEmbryo(ui) {
     createBox(box_, "Box", true);
     createPort(port1_, "Port");
@@ -68,7 +60,6 @@ void TBassReflexBox::ComputePressure() {
         const auto k = static_cast<std::size_t>(i);
         const Complex kf = K * g.f[k];
         Pcone[k] = multiply(kf, d.U[k]) * n;
-        driverSPL[k] = levelOrZero(Pcone[k]);
         // pbox = U·Zbr·n and Uport = pbox / Zport.
         Complex uport = multiply(d.U[k], portShare_[k]) * n;
         double v = magnitude(uport) * perArea;
@@ -76,10 +67,11 @@ void TBassReflexBox::ComputePressure() {
         port.Uport[k] = uport;
         airSpeed[k] = v;
         port.Pport[k] = multiply(kf, uport);
-        portSPL[k] = levelOrZero(port.Pport[k]);
         // The port radiates in antiphase to the front of the cone.
         P[k] = Pcone[k] - port.Pport[k];
     }
+    fillLevels(Pcone.data(), driverSPL.data(), g.count);
+    fillLevels(port.Pport.data(), portSPL.data(), g.count);
 }
 
 void TBassReflexBox::UpdateDiagrams() {

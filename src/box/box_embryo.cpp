@@ -356,11 +356,14 @@ void TBoxEmbryo::ComputeImpedance() {
         const double scale = motional / squaredMagnitude(z);
         Zmot[k] = Complex(z.real() * scale, -z.imag() * scale);
         d.Zin[k] = d.ReHot[k] + Zmot[k];
-        if (display) {
-            const Complex shown = (d.Zin[k] + d.ZLe[k]) * mZ;
-            d.impedance[k] = magnitude(shown);
-            impedancePhase[k] = phaseDegrees(shown);
-        }
+    }
+    if (!display) return;
+    // A loop of its own: the phase's divisions of one point overlap those of the next.
+    for (int i = 0; i < count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const Complex shown = (d.Zin[k] + d.ZLe[k]) * mZ;
+        d.impedance[k] = magnitude(shown);
+        impedancePhase[k] = phaseDegrees(shown);
     }
 }
 
@@ -386,7 +389,7 @@ void TBoxEmbryo::ComputeExcursion() {
         const Complex m = multiply(loop, ZA[k]);
         const double inverse = 1.0 / squaredMagnitude(m);
         d.U[k] = Complex(m.real() * drive * inverse, -m.imag() * drive * inverse);
-        d.excursion[k] = excursionScale * std::sqrt(inverse) / w;
+        d.excursion[k] = excursionScale * std::sqrt(inverse) * g.wInverse[k];
     }
 }
 
@@ -395,17 +398,12 @@ void TBoxEmbryo::ComputeResponse() {
     const FrequencyGrid& g = grid();
     const int n = g.count;
     d.SpliceImportedData(g, P.data());
+    fillLevels(P.data(), SPL.data(), n);
+    if (fastMode_) return;
     for (int i = 0; i < n; ++i) {
         const auto k = static_cast<std::size_t>(i);
-        if (P[k] == Complex(0.0, 0.0)) {
-            SPL[k] = 0.0;
-            splPhase[k] = 0.0;
-            continue;
-        }
-        SPL[k] = levelDb(P[k]);
-        if (!fastMode_) splPhase[k] = phaseDegrees(P[k]);
+        splPhase[k] = P[k] == Complex(0.0, 0.0) ? 0.0 : phaseDegrees(P[k]);
     }
-    if (fastMode_) return;
 
     if (n < 3) {
         for (int i = 0; i < n; ++i)

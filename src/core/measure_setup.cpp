@@ -18,8 +18,10 @@ void FrequencyGrid::build(int pointCount, int startFrequency, int stopFrequency)
     const double step =
         std::log10(static_cast<double>(stopFrequency) / static_cast<double>(startFrequency)) / (n - 1);
     for (int i = 0; i < n; ++i) {
-        f[static_cast<std::size_t>(i)] = startFrequency * std::pow(10.0, i * step);
-        w[static_cast<std::size_t>(i)] = f[static_cast<std::size_t>(i)] * kTwoPi;
+        const auto k = static_cast<std::size_t>(i);
+        f[k] = startFrequency * std::pow(10.0, i * step);
+        w[k] = f[k] * kTwoPi;
+        wInverse[k] = 1.0 / w[k];
     }
     count = n;
 }

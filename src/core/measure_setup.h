@@ -16,6 +16,8 @@ class BinaryWriter;
 struct FrequencyGrid {
     std::array<double, kMaxPoints> f{};
     std::array<double, kMaxPoints> w{};
+    // 1/w, so the per-point loops multiply instead of divide.
+    std::array<double, kMaxPoints> wInverse{};
     int count = 0;
 
     void build(int pointCount, int startFrequency, int stopFrequency);
