@@ -60,10 +60,17 @@ std::string withDecimalPoint(std::string text) {
     const lconv* lc = std::localeconv();
     const std::string_view point = lc && lc->decimal_point ? lc->decimal_point : ".";
     if (point.empty() || point == ".") return text;
-    for (std::size_t pos = text.find(point); pos != std::string::npos; pos = text.find(point, pos + 1)) {
-        text.replace(pos, point.size(), ".");
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        if (text.compare(pos, point.size(), point) == 0) {
+            out += '.';
+            pos += point.size();
+        } else {
+            out += text[pos++];
+        }
     }
-    return text;
+    return out;
 }
 
 // strtol and strtod accept one sign, but not a second one after it.
