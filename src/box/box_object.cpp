@@ -66,6 +66,10 @@ bool TBoxObject::readRecord(BinaryReader& r) {
     r.f64(qb);
     r.f64(ql);
     if (!r.i32(f)) return false;
+    // A damaged record must not turn every curve into NaN: the program never stores these.
+    for (double v : {vb, qb, ql}) {
+        if (!(v > 0.0 && std::isfinite(v))) return false;
+    }
     Vb = vb;
     Qb = qb;
     Ql = ql;

@@ -228,6 +228,11 @@ bool TPortObject::readRecord(BinaryReader& r, int fileVersion) {
     r.f64(f);
     if (!r.u8(nl)) return false;
     if (fileVersion >= kFlareVersion && !r.f64(fl)) return false;
+    // A damaged record must not turn every curve into NaN: the program never stores these.
+    if (!(l >= 0.0 && std::isfinite(l))) return false;
+    for (double v : {s, d, vb}) {
+        if (!(v > 0.0 && std::isfinite(v))) return false;
+    }
     L = l;
     S = s;
     D = d;
