@@ -55,38 +55,19 @@ struct RefResult {
 
 inline void refMultipliers(const RefParams& p, double& mZ, double& mU, double& mS) {
     const double n = p.n;
+    // {impedance, voltage, source impedance} of connections 2 to 7; 8 (separate sources) is neutral.
+    constexpr double kFixed[6][3] = {{1, 0.5, 1},    {1.5, 1.0 / 3, 2.0 / 3}, {2.0 / 3, 0.5, 1.5},
+                                     {2, 0.25, 0.5}, {0.5, 0.5, 2},           {1, 1.0 / 3, 1}};
     double z = 1, u = 1, s = 1;
-    switch (p.connection) {
-    case 0:
-        z = n, u = 1 / n, s = 1 / n;
-        break;
-    case 1:
-        z = 1 / n, u = 1, s = n;
-        break;
-    case 2:
-        z = 1, u = 0.5, s = 1;
-        break;
-    case 3:
-        z = 1.5, u = 1.0 / 3, s = 2.0 / 3;
-        break;
-    case 4:
-        z = 2.0 / 3, u = 0.5, s = 1.5;
-        break;
-    case 5:
-        z = 2, u = 0.25, s = 0.5;
-        break;
-    case 6:
-        z = 0.5, u = 0.5, s = 2;
-        break;
-    case 7:
-        z = 1, u = 1.0 / 3, s = 1;
-        break;
-    default:
-        break;
+    if (p.connection == 0) z = n, u = 1 / n, s = 1 / n; // series
+    if (p.connection == 1) z = 1 / n, s = n;            // parallel
+    if (p.connection >= 2 && p.connection <= 7) {
+        const double* c = kFixed[p.connection - 2];
+        z = c[0], u = c[1], s = c[2];
     }
     const auto pair = [&](int c) {
         if (c == 0) z *= 2, u *= 0.5, s *= 0.5;
-        if (c == 1) z *= 0.5, u *= 1, s *= 2;
+        if (c == 1) z *= 0.5, s *= 2;
     };
     if (p.isobaric) pair(p.isobaricConnection);
     if (p.dualCoil) pair(p.coilConnection);

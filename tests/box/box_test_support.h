@@ -6,6 +6,7 @@
 #include "box/port_object.h"
 #include "box_reference.h"
 #include "core/measure_setup.h"
+#include "scripted_ui_host.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -112,5 +113,51 @@ inline void expectMatchesReference(const TBoxEmbryo& box, const RefParams& p) {
     }
     EXPECT_NEAR(box.f3(), r.f3, 1e-9 * std::max(1.0, r.f3));
 }
+
+// One configuration of the reference comparison: changes to a type's base parameters.
+struct ReferenceCase {
+    const char* name;
+    void (*set)(RefParams&);
+};
+
+inline std::string referenceCaseName(const ::testing::TestParamInfo<ReferenceCase>& info) {
+    return info.param.name;
+}
+
+// Calculates `box` with the case applied to `p` and compares every curve with the reference.
+inline void calculateAndCompare(TBoxEmbryo& box, RefParams p, const ReferenceCase& c, const TempDir& dir) {
+    c.set(p);
+    applyParams(box, p, dir);
+    if (::testing::Test::HasFatalFailure()) return;
+    box.Calculate(0);
+    expectMatchesReference(box, p);
+}
+
+// A curve's value at frequency f, interpolated linearly in log frequency.
+inline double valueAt(const std::array<double, kMaxPoints>& y, double f) {
+    const FrequencyGrid& g = sharedSetup().grid;
+    std::size_t k = 1;
+    while (k + 1 < static_cast<std::size_t>(g.count) && g.f[k] < f)
+        ++k;
+    const double t = std::log(f / g.f[k - 1]) / std::log(g.f[k] / g.f[k - 1]);
+    return y[k - 1] + t * (y[k] - y[k - 1]);
+}
+
+// The data sheet's driver and setup blocks for the built-in unit in the default setup.
+inline constexpr const char* kDataSheetBuiltInUnitAndDefaultSetup =
+    "Driver\r\n Manufacturer\tPEERLESS\r\n Model\t\t180 WR/832732\r\n"
+    " Filename\t832732.UNT\r\n # drivers\t1\r\n Extra mass\t0.0 g\r\n"
+    "Setup\r\n Start freq.\t20 Hz\r\n Stop freq.\t2000 Hz\r\n # plot points\t50\r\n"
+    " Ug\t\t2.83 V\r\n Rg\t\t0.00 Ohm\r\n Lg\t\t0.00 mH\r\n Pg\t\t1.000 W\r\n"
+    "Additional details:\r\n";
+
+// Every box test starts and ends with the shared setup at its defaults.
+class BoxTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetSharedState(); }
+    void TearDown() override { resetSharedState(); }
+    ScriptedUiHost ui;
+    TempDir dir;
+};
 
 } // namespace harlox::test
