@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace harlox::test {
 
 // The common ground of the dialog tests: a scripted host that records messages and holds
@@ -43,9 +45,39 @@ protected:
         ui.runPosted();
         drainEvents();
     }
+    // Types a value, presses Enter and lets the change run through.
+    void enter(QLineEdit* field, const QString& text) {
+        typeAndEnter(field, text);
+        settle();
+    }
 
     ScriptedUiHost ui;
     int beeps = 0;
+};
+
+// A project of the given type with the default driver, calculated and quiet again.
+template <class Project> class ProjectTest : public DialogTest {
+protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        project = std::make_unique<Project>(ui);
+        project->front().SetDefaultUnit();
+        project->Calculate(0);
+        ui.runPosted();
+        ui.messages.clear();
+    }
+    std::unique_ptr<Project> project;
+};
+
+// ... with its input window shown.
+template <class Project, class Dialog> class ProjectDialogTest : public ProjectTest<Project> {
+protected:
+    void SetUp() override {
+        ProjectTest<Project>::SetUp();
+        dialog = std::make_unique<Dialog>(nullptr, *this->project, this->ui);
+        showActive(dialog.get());
+    }
+    std::unique_ptr<Dialog> dialog;
 };
 
 } // namespace harlox::test
