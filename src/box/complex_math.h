@@ -88,9 +88,9 @@ inline const std::array<double, 65> kAtanTable = [] {
     return t;
 }();
 
-// atan(a) for 0 <= a <= 1: the nearest table point c, then the series of
-// t = atan((a - c) / (1 + a c)) with |t| <= 1/128, where four terms reach the last bit.
-// The series is evaluated in two halves so the additions do not queue behind each other.
+// atan(a) for a = y / x in [0, 1]: the nearest table point c, then the series of atan(t) with
+// t = (a - c) / (1 + a c) = (y - c x) / (x + c y), |t| <= 1/128, where four terms reach the
+// last bit. The series is evaluated in two halves so the additions do not queue.
 inline double atanUnit(double a, double y, double x) {
     const int k = static_cast<int>(a * 64.0 + 0.5);
     const double c = k * 0.015625;
