@@ -7,26 +7,18 @@
 namespace harlox {
 namespace {
 
-TEST(FileFilterList, ParsesLabelPatternPairsAndDropsIncompleteEntries) {
-    EXPECT_EQ(parseFilterList("Unit files (*.unt)|*.unt|All files (*.*)|*.*|"),
-              (std::vector<FileFilter>{{"Unit files (*.unt)", {"*.unt"}}, {"All files (*.*)", {"*.*"}}}));
-    EXPECT_EQ(parseFilterList("Curves|*.frd; *.zma;|Dangling label"),
-              (std::vector<FileFilter>{{"Curves", {"*.frd", "*.zma"}}}));
-    for (const char* empty : {"", "|", "Label||"})
-        EXPECT_TRUE(parseFilterList(empty).empty()) << empty;
-}
-
 TEST(FileFilterList, ConvertsToQtForm) {
     for (const auto& [in, out] : {
              std::pair{"Unit files (*.unt)|*.unt|All files (*.*)|*.*|", "Unit files (*.unt);;All files (*)"},
              // no final bar, and a label glued to its pattern
              {"LEAP (*.gdt)|*.gdt|MLLSA standard(*.fm)|*.fm", "LEAP (*.gdt);;MLLSA standard (*.fm)"},
-             // the pattern field wins over what the label claims
-             {"Text (*.txt)|*.txt;*.TXT|", "Text (*.txt *.TXT)"},
+             // the pattern field wins over what the label claims; blanks and empty patterns go
+             {"Text (*.txt)|*.txt; *.TXT;|Dangling label", "Text (*.txt *.TXT)"},
              // a bracket that is part of the name stays
              {"Curves (LAUD)|*.frd|", "Curves (LAUD) (*.frd)"},
              {"|*.snp|", "*.snp (*.snp)"},
-             {"no patterns at all", ""},
+             {"Label||", ""},
+             {"", ""},
          })
         EXPECT_EQ(convertFilterList(in), out) << in;
 }

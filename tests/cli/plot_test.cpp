@@ -11,7 +11,8 @@
 namespace harlox::cli {
 namespace {
 
-TEST(Plot, WritesPngAndSvgOrSaysItCannot) {
+// PNG output and its size are checked through "box --plot".
+TEST(Plot, WritesSvgOrSaysWhyNot) {
     test::TempDir dir;
     double x[3] = {20.0, 200.0, 2000.0};
     double y[3] = {70.0, 85.0, 88.0};
@@ -20,26 +21,16 @@ TEST(Plot, WritesPngAndSvgOrSaysItCannot) {
     model.setPointCount(3);
     model.addCurve(y, Pen{PenColor::Black, PenStyle::Thick}, "Total");
     std::string error;
-    const std::string png = dir.file("spl.png");
+    const std::string svg = dir.file("spl.svg");
     if (!plottingAvailable()) {
-        EXPECT_FALSE(renderDiagramToFile(model, png, 600, 400, error));
+        EXPECT_FALSE(renderDiagramToFile(model, svg, 600, 400, error));
         EXPECT_NE(error.find("without Qt"), std::string::npos);
-        EXPECT_FALSE(std::filesystem::exists(png));
+        EXPECT_FALSE(std::filesystem::exists(svg));
         return;
     }
-    ASSERT_TRUE(renderDiagramToFile(model, png, 600, 400, error)) << error;
-    const auto head = test::readAll(png);
-    ASSERT_GT(head.size(), 24u);
-    EXPECT_EQ(std::string(head.begin() + 1, head.begin() + 4), "PNG");
-    // width and height in the IHDR chunk, big-endian
-    EXPECT_EQ((head[18] << 8) | head[19], 600);
-    EXPECT_EQ((head[22] << 8) | head[23], 400);
-
-    const std::string svg = dir.file("spl.svg");
     ASSERT_TRUE(renderDiagramToFile(model, svg, 300, 200, error)) << error;
     const auto text = test::readAll(svg);
     EXPECT_NE(std::string(text.begin(), text.end()).find("<svg"), std::string::npos);
-
     EXPECT_FALSE(renderDiagramToFile(model, dir.file("spl.jpg"), 300, 200, error));
     EXPECT_NE(error.find("jpg"), std::string::npos);
     EXPECT_FALSE(renderDiagramToFile(model, dir.file("big.png"), 100000, 200, error));
