@@ -54,7 +54,7 @@ const ReferenceCase kBassReflexCases[] = {
      }},
 };
 INSTANTIATE_TEST_SUITE_P(Configurations, BassReflexReference, ::testing::ValuesIn(kBassReflexCases),
-                         test::referenceCaseName);
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The built-in unit in 40 l tuned to 35 Hz.
 class TunedBassReflex : public test::BoxTest {
@@ -68,45 +68,29 @@ protected:
         ASSERT_TRUE(box.port().setTuning(35.0));
         box.Calculate(0);
     }
-    // The frequency of the curve's smallest or largest value between lo and hi.
-    double argExtreme(const std::array<double, kMaxPoints>& y, bool minimum, double lo, double hi) const {
-        const FrequencyGrid& g = sharedSetup().grid;
-        double best = minimum ? 1e300 : -1e300, fBest = 0;
-        for (std::size_t k = 0; k < static_cast<std::size_t>(g.count); ++k) {
-            if (g.f[k] >= lo && g.f[k] <= hi && (minimum ? y[k] < best : y[k] > best))
-                best = y[k], fBest = g.f[k];
-        }
-        return fBest;
-    }
     TBassReflexBox box{ui};
 };
 
-TEST_F(TunedBassReflex, BelowTuningTheTotalFallsAt24AndTheDriverAt12DbPerOctave) {
+TEST_F(TunedBassReflex, SlopesBelowTuningAndTheConeRestsWhereThePortWorksHardest) {
     using test::valueAt;
+    // Below tuning the total falls at 24 and the driver alone at 12 dB/octave.
     EXPECT_NEAR(valueAt(box.SPL, 35.0 / 8) - valueAt(box.SPL, 35.0 / 16), 24.0, 1.0);
     EXPECT_NEAR(valueAt(box.driverSPL, 35.0 / 8) - valueAt(box.driverSPL, 35.0 / 16), 12.0, 0.5);
-    // Far below tuning cone and port nearly cancel.
-    EXPECT_LT(valueAt(box.SPL, 4.0), valueAt(box.driverSPL, 4.0) - 20);
-}
+    // At the tuning the excursion dips between its two peaks and the air speed peaks.
+    for (const double f : {35.0 / 1.15, 35.0 * 1.15}) {
+        EXPECT_LT(valueAt(box.front().excursion, 35.0), valueAt(box.front().excursion, f)) << f;
+        EXPECT_GT(valueAt(box.airSpeed, 35.0), valueAt(box.airSpeed, f)) << f;
+    }
 
-TEST_F(TunedBassReflex, NearTuningTheConeRestsAndThePortWorksHardest) {
-    // The excursion keeps falling far above resonance; its dip sits between the two peaks.
-    EXPECT_NEAR(argExtreme(box.front().excursion, true, 35.0 / 2, 35.0 * 1.5), 35.0, 3.5);
-    EXPECT_NEAR(argExtreme(box.airSpeed, false, 10, 100), 35.0, 3.5);
-}
-
-TEST_F(TunedBassReflex, ThePortVolumeFollowsTheBoxVolume) {
-    EXPECT_EQ(box.port().Vbox, 0.04);
+    // The port is tuned with the box volume: four times the volume, half the tuning.
     box.setVb(0.16);
-    EXPECT_EQ(box.port().Vbox, 0.16);
-    EXPECT_NEAR(box.port().fp, 35.0 / 2, 1e-9); // four times the volume, half the tuning
+    EXPECT_NEAR(box.port().fp, 35.0 / 2, 1e-9);
 }
 
 TEST_F(TunedBassReflex, DataSheetWithItsPortBlockAndTheTwoSpaceMinus3dBLine) {
     test::resetSharedState(); // back to the default grid
     TPortObject::setNonLinear(true);
     box.Calculate(0);
-    ASSERT_GT(box.f3(), 0.0);
     const std::string want =
         "BASSREFLEX BOX\r\nFilename\t\r\n"
         "Box\r\n Vol\t\t40.00 l\r\n Qb\t\t15.0\r\n Ql\t\t15.0\r\n Fill\t\t0 %\r\n" +

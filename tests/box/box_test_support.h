@@ -96,7 +96,18 @@ inline void expectCurve(const char* name, const double* model, const std::vector
     EXPECT_EQ(bad, 0) << name;
 }
 
-inline void expectMatchesReference(const TBoxEmbryo& box, const RefParams& p) {
+// One configuration of the reference comparison: changes to a type's base parameters.
+struct ReferenceCase {
+    const char* name;
+    void (*set)(RefParams&);
+};
+
+// Calculates `box` with the case applied to `p` and compares every curve with the reference.
+inline void calculateAndCompare(TBoxEmbryo& box, RefParams p, const ReferenceCase& c, const TempDir& dir) {
+    c.set(p);
+    applyParams(box, p, dir);
+    if (::testing::Test::HasFatalFailure()) return;
+    box.Calculate(0);
     const RefResult r = referenceModel(p);
     ASSERT_EQ(box.pointCount(), p.N);
     expectCurve("f", sharedSetup().grid.f.data(), r.f);
@@ -112,25 +123,6 @@ inline void expectMatchesReference(const TBoxEmbryo& box, const RefParams& p) {
         expectCurve("air speed", br->airSpeed.data(), r.airSpeed);
     }
     EXPECT_NEAR(box.f3(), r.f3, 1e-9 * std::max(1.0, r.f3));
-}
-
-// One configuration of the reference comparison: changes to a type's base parameters.
-struct ReferenceCase {
-    const char* name;
-    void (*set)(RefParams&);
-};
-
-inline std::string referenceCaseName(const ::testing::TestParamInfo<ReferenceCase>& info) {
-    return info.param.name;
-}
-
-// Calculates `box` with the case applied to `p` and compares every curve with the reference.
-inline void calculateAndCompare(TBoxEmbryo& box, RefParams p, const ReferenceCase& c, const TempDir& dir) {
-    c.set(p);
-    applyParams(box, p, dir);
-    if (::testing::Test::HasFatalFailure()) return;
-    box.Calculate(0);
-    expectMatchesReference(box, p);
 }
 
 // A curve's value at frequency f, interpolated linearly in log frequency.

@@ -16,7 +16,7 @@ using namespace harlox;
 
 namespace {
 
-void expectRel(double got, double want, double rel = 1e-12) {
+void expectRel(double got, double want, double rel = 1e-10) {
     EXPECT_NEAR(got, want, rel * std::fabs(want));
 }
 
@@ -40,71 +40,26 @@ protected:
     void TearDown() override { TPortObject::setNonLinear(false); }
 };
 
-struct PortCase {
-    double L, D;
-    int ports;
-    double flare;
-};
-
-class PortImpedance : public PortTest, public ::testing::WithParamInterface<PortCase> {};
-
-TEST_P(PortImpedance, MatchesFormulas) {
-    const PortCase c = GetParam();
-    FrequencyGrid g;
-    g.build(211, 3, 15000);
+// The port's impedance and air speed are compared with an independent computation in the
+// bass reflex tests.
+TEST_F(PortTest, EditsKeepTheTuningInStepAndClampThePortCount) {
     TPortObject p;
-    p.L = c.L;
-    p.D = c.D;
-    p.S = kPi * c.D * c.D / 4.0;
-    p.ports = c.ports;
-    p.flare = c.flare;
-    p.computeSeff();
-    p.Compute(g);
-
-    const double r = c.D / 2.0 - 0.0018;
-    const double seff = (1.0 + 0.576 * c.flare) * kPi * r * r;
-    const double mp = 1.18 * (c.L + (c.ports == 1 ? 0.6 : 1.7) * c.D) / (seff * c.ports);
-    const double k = (2.0 * c.L / c.D + 1.0) * 1.18 * std::sqrt(3.12e-05) / (seff * c.ports);
-    expectRel(p.Seff, seff);
-    for (std::size_t j : {0, 100, 210}) {
-        expectRel(p.Zport[j].real(), k * std::sqrt(g.w[j]));
-        expectRel(p.Zport[j].imag(), mp * g.w[j]);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, PortImpedance,
-                         ::testing::Values(PortCase{0.1, 0.05, 1, 0.0}, PortCase{0.3, 0.12, 4, 0.25},
-                                           PortCase{0.05, 0.2, 9, 0.9}));
-
-TEST_F(PortTest, DefaultPortAndFieldEdits) {
-    TPortObject p;
-    EXPECT_NEAR(p.fp, 19.912, 0.001);
     p.setLength(0.2);
     p.setPorts(2);
     p.setVbox(0.4);
-    expectRel(p.fp, tuning(0.2, 0.05, p.Seff, 2, 0.4), 1e-10);
+    expectRel(p.fp, tuning(0.2, 0.05, p.Seff, 2, 0.4));
     p.setPorts(0);
     EXPECT_EQ(p.ports, 1);
     p.setPorts(12);
     EXPECT_EQ(p.ports, 9);
-}
 
-TEST_F(PortTest, LengthFromTuningOrRefused) {
-    for (int ports : {1, 3}) {
-        TPortObject p;
-        p.setPorts(ports);
-        p.portChanged = 0;
-        ASSERT_TRUE(p.setTuning(30.5));
-        EXPECT_EQ(p.fp, 30.5);
-        EXPECT_EQ(p.portChanged, 1);
-        expectRel(tuning(p.L, p.D, p.Seff, ports, 0.1), 30.5, 1e-10);
-    }
+    ASSERT_TRUE(p.setTuning(30.5));
+    EXPECT_EQ(p.fp, 30.5);
+    expectRel(tuning(p.L, p.D, p.Seff, 9, 0.4), 30.5);
 
     // A tuning that would need a negative (or no finite) length changes nothing.
-    TPortObject p;
     p.portChanged = 0;
     const auto before = portState(p);
-    EXPECT_LT(p.lengthForTuning(200.0), 0.0);
     EXPECT_FALSE(p.setTuning(200.0));
     EXPECT_FALSE(p.setTuning(0.0));
     EXPECT_EQ(portState(p), before);
@@ -115,21 +70,19 @@ TEST_F(PortTest, AreaChangeKeepsTheTuningOrIsRefused) {
     TPortObject p;
     ASSERT_TRUE(p.setTuning(35.0));
     ASSERT_TRUE(p.setArea(2.0 * p.S));
-    expectRel(p.D, 2.0 * std::sqrt(p.S / kPi));
-    expectRel(tuning(p.L, p.D, TPortObject::effectiveArea(p.S, 0.0), 1, 0.1), 35.0, 1e-10);
+    expectRel(tuning(p.L, p.D, TPortObject::effectiveArea(p.S, 0.0), 1, 0.1), 35.0);
     ASSERT_TRUE(p.setDiameter(0.04));
     expectRel(p.S, kPi * 0.0004);
-    expectRel(tuning(p.L, 0.04, TPortObject::effectiveArea(p.S, 0.0), 1, 0.1), 35.0, 1e-10);
+    expectRel(tuning(p.L, 0.04, TPortObject::effectiveArea(p.S, 0.0), 1, 0.1), 35.0);
 
     // A flared port keeps its flare in the effective area, so a later recomputation (as
     // after loading) finds the same tuning.
     ASSERT_TRUE(p.setFlareRadius(0.2));
     ASSERT_TRUE(p.setTuning(30.0));
     ASSERT_TRUE(p.setArea(1.5 * p.S));
-    EXPECT_EQ(p.Seff, TPortObject::effectiveArea(p.S, p.flare));
     p.computeSeff();
     p.updateTuning();
-    expectRel(p.fp, 30.0, 1e-10);
+    expectRel(p.fp, 30.0);
 
     ASSERT_TRUE(p.setFlareRadius(0.0));
     ASSERT_TRUE(p.setTuning(30.0));
@@ -151,62 +104,35 @@ TEST_F(PortTest, FlareRadius) {
     EXPECT_STREQ(kFlareRadiusRefusedMsg, "Flare radius must be greater than half the port length");
 
     ASSERT_TRUE(p.setFlareRadius(0.1));
-    EXPECT_EQ(p.portChanged, 1);
     expectRel(p.Seff, 1.288 * straight.Seff);
-    expectRel(p.fp, tuning(0.1, 0.05, p.Seff, 1, 0.1), 1e-10);
-    // Both ends rise by the sagitta of the flare arc over half the length.
-    expectRel(p.maxDiameter(), 0.05 + 2.0 * (0.1 - std::sqrt(0.01 - 0.0025)));
-
-    ASSERT_TRUE(p.setFlareRadius(0.0));
-    EXPECT_EQ(p.maxDiameter(), p.D);
-    EXPECT_EQ(p.Seff, straight.Seff);
+    expectRel(p.fp, tuning(0.1, 0.05, p.Seff, 1, 0.1));
 }
 
-TEST_F(PortTest, AirSpeedIsLimitedAboveVlimOnlyWhenOn) {
-    EXPECT_DOUBLE_EQ(TPortObject::airSpeedLimit(0.2), 20.3);
-    EXPECT_DOUBLE_EQ(TPortObject::airSpeedLimit(0.5), 22.8);
+TEST_F(PortTest, AirSpeedAboveTheLimitIsCutOnlyWhenSwitchedOn) {
     TPortObject p;
-    p.ports = 2;
-    expectRel(p.airSpeed(Complex(3.0e-3, -4.0e-3)), 5.0e-3 / (p.S * 2.0));
-
     double v = 81.2; // four times the limit
     Complex u(0.25, -0.5);
     EXPECT_EQ(p.applyNonLinearity(v, u), 1.0); // switched off
-    EXPECT_EQ(v, 81.2);
     TPortObject::setNonLinear(true);
     expectRel(p.applyNonLinearity(v, u), 0.5);
     expectRel(v, 40.6);
     expectRel(u.imag(), -0.25);
     v = 20.3; // at the limit: untouched
     EXPECT_EQ(p.applyNonLinearity(v, u), 1.0);
-
-    ASSERT_TRUE(p.setFlareRadius(0.1)); // flare 0.5: limit 22.8 m/s
-    v = 45.6;
-    p.applyNonLinearity(v, u);
-    expectRel(v, std::sqrt(22.8 * 45.6));
 }
 
-TEST_F(PortTest, DataSheet) {
+// Both ends of a flared port rise by the sagitta of the flare arc over half the length.
+TEST_F(PortTest, DataSheetOfAFlaredPort) {
     TPortObject p("Port 1");
-    EXPECT_EQ(
-        p.dataSheetLines(),
-        (std::vector<std::string>{"Port 1", " Length\t\t10.00 cm", " Area\t\t19.63 sq.cm", " Dia\t\t5.00 cm",
-                                  " Flange radius\tinf.", " # ports\t1", " Res freq.\t19.91 Hz"}));
-
-    ASSERT_TRUE(p.setDiameter(0.07));
-    p.setVbox(0.05);
     p.setPorts(2);
-    p.setLength(0.12);
     ASSERT_TRUE(p.setFlareRadius(0.1));
-    TPortObject::setNonLinear(true);
-    EXPECT_EQ(
-        p.dataSheetLines(),
-        (std::vector<std::string>{"Port 1", " Length\t\t12.00 cm", " Area\t\t38.48 sq.cm", " Dia\t\t7.00 cm",
-                                  " Flange radius\t10.00 cm", " Max dia\t\t11.00 cm", " # ports\t2",
-                                  " Simulation of port non linearity ON", " Res freq.\t48.76 Hz"}));
+    EXPECT_EQ(p.dataSheetLines(),
+              (std::vector<std::string>{"Port 1", " Length\t\t10.00 cm", " Area\t\t19.63 sq.cm",
+                                        " Dia\t\t5.00 cm", " Flange radius\t10.00 cm", " Max dia\t\t7.68 cm",
+                                        " # ports\t2", " Res freq.\t26.79 Hz"}));
 }
 
-TEST_F(PortTest, RecordRoundTripOldVersionsAndShortInput) {
+TEST_F(PortTest, RecordRoundTripShortInputAndHostileValues) {
     TPortObject src("Port 2");
     src.setPorts(3);
     src.setVbox(0.0425);
@@ -224,33 +150,24 @@ TEST_F(PortTest, RecordRoundTripOldVersionsAndShortInput) {
     ASSERT_EQ(w.buffer(), want.buffer());
     TPortObject::setNonLinear(false);
 
-    // Short input, current and pre-flare: nothing changes, the shared switch included.
+    // Short input: nothing changes, the shared switch included.
     TPortObject p("Port 1");
     p.portChanged = 0;
     const auto before = portState(p);
-    for (auto [version, full] : {std::pair{400, std::size_t{53}}, std::pair{399, std::size_t{45}}}) {
-        for (std::size_t n = 0; n < full; ++n) {
-            BinaryReader r(std::span(w.buffer().data(), n));
-            ASSERT_FALSE(p.readRecord(r, version)) << version << " " << n;
-            ASSERT_EQ(portState(p), before) << version << " " << n;
-            ASSERT_FALSE(TPortObject::nonLinear());
-        }
+    for (std::size_t n = 0; n < w.buffer().size(); ++n) {
+        BinaryReader r(std::span(w.buffer().data(), n));
+        ASSERT_FALSE(p.readRecord(r, 400)) << n;
+        ASSERT_EQ(portState(p), before) << n;
+        ASSERT_FALSE(TPortObject::nonLinear());
     }
     BinaryReader r(w.buffer());
     ASSERT_TRUE(p.readRecord(r, 400));
-    EXPECT_TRUE(r.atEnd());
     EXPECT_TRUE(TPortObject::nonLinear());
     EXPECT_EQ(p.name, "Port 1");
     EXPECT_EQ(portState(p), portState(src));
 
-    // Before the flare factor: 45 bytes, and a straight port.
-    BinaryReader old(w.buffer());
-    ASSERT_TRUE(p.readRecord(old, 399));
-    EXPECT_EQ(old.position(), 45u);
-    EXPECT_EQ(p.flare, 0.0);
-    EXPECT_EQ(p.Seff, TPortObject::effectiveArea(src.S, 0.0));
-
-    // Hostile counts and flare factors are brought into range.
+    // Hostile counts and flare factors are brought into range; unusable sizes are refused
+    // rather than turned into NaN tunings, while a zero length is a port.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (const auto& [ports, flare, wantPorts, wantFlare] :
          {std::tuple{0, 1.5, 1, 0.0}, std::tuple{1000, 0.99, 9, 0.99}, std::tuple{-7, nan, 1, 0.0}}) {
@@ -259,12 +176,8 @@ TEST_F(PortTest, RecordRoundTripOldVersionsAndShortInput) {
         std::memcpy(&b[45], &flare, 8);
         BinaryReader hostile(b);
         ASSERT_TRUE(p.readRecord(hostile, 400));
-        EXPECT_EQ(p.ports, wantPorts);
-        EXPECT_EQ(p.flare, wantFlare);
-        EXPECT_TRUE(std::isfinite(p.maxDiameter()));
+        EXPECT_EQ(std::tuple(p.ports, p.flare), std::tuple(wantPorts, wantFlare));
     }
-
-    // Unusable sizes are refused rather than turned into NaN tunings; a zero length is a port.
     for (const auto& [at, bad, refused] :
          {std::tuple{0, -0.01, true}, std::tuple{0, 0.0, false}, std::tuple{8, 0.0, true},
           std::tuple{16, nan, true}, std::tuple{24, -1.0, true}}) {
