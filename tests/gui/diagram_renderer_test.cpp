@@ -1,7 +1,6 @@
 #include "gui/diagram_renderer.h"
 
 #include "gui_test_support.h"
-#include "temp_dir.h"
 
 #include <QImage>
 
@@ -12,7 +11,6 @@
 #include <limits>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace harlox {
 namespace {
@@ -21,7 +19,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int kN = 100;
 
-// Curves and x values that a test model points at.
+// Curves and x values (20 Hz to 2 kHz) that a test model points at.
 struct Data {
     std::array<double, kN> x{};
     std::array<std::array<double, kN>, 12> y{};
@@ -29,7 +27,7 @@ struct Data {
 
     Data() {
         for (int i = 0; i < kN; ++i)
-            x[i] = 20.0 * std::pow(100.0, double(i) / (kN - 1)); // 20 Hz .. 2 kHz
+            x[i] = 20.0 * std::pow(100.0, double(i) / (kN - 1));
     }
 };
 
@@ -37,9 +35,8 @@ struct Data {
 bool colourAround(const QImage& img, double x, double y, QColor c) {
     for (int dy = -2; dy <= 2; ++dy) {
         for (int dx = -2; dx <= 2; ++dx) {
-            const int px = static_cast<int>(std::lround(x)) + dx;
-            const int py = static_cast<int>(std::lround(y)) + dy;
-            const QColor p = img.valid(px, py) ? img.pixelColor(px, py) : QColor(Qt::white);
+            const QPoint at(static_cast<int>(std::lround(x)) + dx, static_cast<int>(std::lround(y)) + dy);
+            const QColor p = img.valid(at) ? img.pixelColor(at) : QColor(Qt::white);
             if (std::abs(p.red() - c.red()) <= 40 && std::abs(p.green() - c.green()) <= 40 &&
                 std::abs(p.blue() - c.blue()) <= 40)
                 return true;
@@ -56,10 +53,9 @@ const std::pair<const char*, Shape> kShapes[] = {
     {"NaNsInfinitiesAndXBelowZero",
      [](DiagramModel&, Data& d) {
          for (int i = 0; i < kN; i += 3)
-             d.y[0][i] = kNaN;
+             d.y[0][i] = d.phase[i] = kNaN;
          d.y[0][10] = kInf;
          d.y[0][11] = -1e300;
-         d.phase[7] = kNaN;
          d.x[5] = kNaN;
          d.x[20] = kInf;
          d.x[0] = -5;
@@ -108,13 +104,11 @@ TEST_P(RenderAnything, DrawsAtAnySizeWithThePlotInside) {
         m.setCursor(100.0);
         GetParam().second(m, d);
         EXPECT_EQ(DiagramRenderer::toImage(m, size).size(), size);
-        const DiagramLayout l = DiagramRenderer::layout(QRectF(QPointF(0, 0), QSizeF(size)), m);
-        if (size.width() >= 200) {
-            // The legend and the labels leave most of the target to the plot.
-            EXPECT_TRUE(QRectF(QPointF(0, 0), QSizeF(size)).contains(l.plot));
-            EXPECT_GT(l.plot.width(), size.width() * 0.5);
-            EXPECT_GT(l.plot.height(), size.height() * 0.3);
-        }
+        const QRectF target(QPointF(0, 0), QSizeF(size));
+        const QRectF plot = DiagramRenderer::layout(target, m).plot;
+        // From 200 pixels on, the legend and the labels leave most of the target to the plot.
+        EXPECT_TRUE(size.width() < 200 || (target.contains(plot) && plot.width() > size.width() * 0.5 &&
+                                           plot.height() > size.height() * 0.3));
     }
 }
 
@@ -138,32 +132,16 @@ TEST(DiagramRenderer, CurvesAppearAtTheirValuesOnNiceBoundsAndNaNsLeaveAGap) {
         const DiagramLayout l = DiagramRenderer::layout(QRectF(QPointF(0, 0), QSizeF(size)), m);
         const QImage img = DiagramRenderer::toImage(m, size);
         const double x = l.x.toPixel(d.x[30]);
-        EXPECT_TRUE(colourAround(img, x, l.y.toPixel(50.0), red)) << size.width();
+        EXPECT_TRUE(colourAround(img, x, l.y.toPixel(50.0), red));
         EXPECT_TRUE(colourAround(img, x, l.y.toPixel(80.0), DiagramRenderer::color(PenColor::Blue)));
-        EXPECT_FALSE(colourAround(img, x, l.y.toPixel(65.0), red)) << size.width();
-        EXPECT_FALSE(colourAround(img, l.x.toPixel(d.x[50]), l.y.toPixel(50.0), red)) << size.width();
+        EXPECT_FALSE(colourAround(img, x, l.y.toPixel(65.0), red));
+        EXPECT_FALSE(colourAround(img, l.x.toPixel(d.x[50]), l.y.toPixel(50.0), red));
+        // 0 to 80 dB; the log x axis spans the data exactly.
         EXPECT_NEAR(l.y.toValue(l.plot.bottom()), 0.0, 1e-9);
         EXPECT_NEAR(l.y.toValue(l.plot.top()), 80.0, 1e-9);
-        // The log x axis spans the data exactly.
         EXPECT_NEAR(l.x.toValue(l.plot.left()), 20.0, 1e-9);
         EXPECT_NEAR(l.x.toValue(l.plot.right()), 2000.0, 1e-6);
     }
-}
-
-TEST(DiagramRendererFile, AFailedWriteKeepsTheOldFile) {
-    test::TempDir dir;
-    const double x[] = {20.0, 200.0, 2000.0};
-    DiagramModel m("Free air SPL at 1m distance", "Hz", "dB");
-    m.setX(x);
-    m.setPointCount(3);
-    m.addCurve(x, Pen{PenColor::Black, PenStyle::Thick}, "Total");
-    test::writeAll(dir.file("keep.png"), {1, 2, 3});
-    {
-        test::FileSizeLimit limit(100);
-        EXPECT_FALSE(
-            DiagramRenderer::saveToFile(m, QString::fromStdString(dir.file("keep.png")), QSize(400, 300)));
-    }
-    EXPECT_EQ(test::readAll(dir.file("keep.png")), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
 } // namespace

@@ -21,9 +21,8 @@ class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setWarningBeepHook([this] { ++beeps; });
-        MeasureSetup& s = sharedSetup();
-        s.setValuesToDefaults();
-        s.setupChanged = 1;
+        sharedSetup().setValuesToDefaults();
+        sharedSetup().setupChanged = 1;
         TPortObject::setNonLinear(false);
     }
     void TearDown() override {
@@ -32,22 +31,18 @@ protected:
         sharedSetup().setValuesToDefaults();
     }
 
-    // Replaces the field's text as the user would and presses Enter in it.
-    static void typeAndEnter(QLineEdit* field, const QString& text) {
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, text);
-        QTest::keyClick(field, Qt::Key_Return);
-    }
     // Runs the fields' queued change notifications, then what the dialogs posted.
     void settle() {
         drainEvents();
         ui.runPosted();
         drainEvents();
     }
-    // Types a value, presses Enter and lets the change run through.
+    // Replaces the field's text as the user would, presses Enter and lets the change run through.
     void enter(QLineEdit* field, const QString& text) {
-        typeAndEnter(field, text);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
         settle();
     }
 
@@ -67,17 +62,6 @@ protected:
         ui.messages.clear();
     }
     std::unique_ptr<Project> project;
-};
-
-// ... with its input window shown.
-template <class Project, class Dialog> class ProjectDialogTest : public ProjectTest<Project> {
-protected:
-    void SetUp() override {
-        ProjectTest<Project>::SetUp();
-        dialog = std::make_unique<Dialog>(nullptr, *this->project, this->ui);
-        showActive(dialog.get());
-    }
-    std::unique_ptr<Dialog> dialog;
 };
 
 } // namespace harlox::test
