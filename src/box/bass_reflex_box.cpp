@@ -36,6 +36,8 @@ void TBassReflexBox::setVb(double volume) {
 }
 
 void TBassReflexBox::ComputeBackLoad() {
+    // The load only changes with the box or the port (a new grid marks both changed).
+    if (box_->boxChanged == 0 && port1_->portChanged == 0) return;
     const int n = grid().count;
     for (int i = 0; i < n; ++i) {
         const auto k = static_cast<std::size_t>(i);
@@ -62,13 +64,22 @@ void TBassReflexBox::ComputePressure() {
         Pcone[k] = multiply(kf, d.U[k]) * n;
         // pbox = U·Zbr·n and Uport = pbox / Zport.
         Complex uport = multiply(d.U[k], portShare_[k]) * n;
-        double v = magnitude(uport) * perArea;
-        if (limited) TPortObject::limitAirSpeed(vlim, v, uport);
+        if (limited) {
+            double v = magnitude(uport) * perArea;
+            TPortObject::limitAirSpeed(vlim, v, uport);
+            airSpeed[k] = v;
+        }
         port.Uport[k] = uport;
-        airSpeed[k] = v;
         port.Pport[k] = multiply(kf, uport);
         // The port radiates in antiphase to the front of the cone.
         P[k] = Pcone[k] - port.Pport[k];
+    }
+    // Without the limit nothing waits for the speeds: their square roots get a loop of their own.
+    if (!limited) {
+        for (int i = 0; i < g.count; ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            airSpeed[k] = magnitude(port.Uport[k]) * perArea;
+        }
     }
     fillLevels(Pcone.data(), driverSPL.data(), g.count);
     fillLevels(port.Pport.data(), portSPL.data(), g.count);

@@ -254,12 +254,14 @@ void TSpeakerObject::fillZam(const FrequencyGrid& grid, bool softened) {
     const double xl = Xmax * 0.5 * 1000.0;
     const double toAcoustic = 1.0 / Sd2;
     const double resistance = Rms * toAcoustic;
+    // 1 / (w·Cms) as stiffness / w, so the loop has no division.
+    const double stiffness = 1.0 / Cms;
     for (int i = 0; i < n; ++i) {
         const auto k = static_cast<std::size_t>(i);
-        const double w = grid.w[k];
-        double cms = Cms;
-        if (softened && excursion[k] > xl) cms = Cms / ((excursion[k] - xl) / xl + 1.0);
-        Zam[k] = Complex(resistance, (w * mass - 1.0 / (w * cms)) * toAcoustic);
+        double s = stiffness;
+        // Past Xmax/2 the suspension softens: Cms / ((x - xl) / xl + 1).
+        if (softened && excursion[k] > xl) s = stiffness * ((excursion[k] - xl) / xl + 1.0);
+        Zam[k] = Complex(resistance, (grid.w[k] * mass - s * grid.wInverse[k]) * toAcoustic);
     }
 }
 
