@@ -1,6 +1,7 @@
 #include "gui/diagram_renderer.h"
 
 #include "gui_test_support.h"
+#include "temp_dir.h"
 
 #include <QImage>
 
@@ -11,6 +12,7 @@
 #include <limits>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace harlox {
 namespace {
@@ -142,6 +144,23 @@ TEST(DiagramRenderer, CurvesAppearAtTheirValuesOnNiceBoundsAndNaNsLeaveAGap) {
         EXPECT_NEAR(l.x.toValue(l.plot.left()), 20.0, 1e-9);
         EXPECT_NEAR(l.x.toValue(l.plot.right()), 2000.0, 1e-6);
     }
+}
+
+// A picture is saved like every other file: a failed write leaves the old one as it was.
+TEST(DiagramRenderer, AFailedWriteKeepsTheOldFile) {
+    test::TempDir dir;
+    const double x[] = {20.0, 200.0, 2000.0};
+    DiagramModel m("Free air SPL at 1m distance", "Hz", "dB");
+    m.setX(x);
+    m.setPointCount(3);
+    m.addCurve(x, Pen{PenColor::Black, PenStyle::Thick}, "Total");
+    test::writeAll(dir.file("keep.png"), {1, 2, 3});
+    {
+        test::FileSizeLimit limit(100);
+        EXPECT_FALSE(
+            DiagramRenderer::saveToFile(m, QString::fromStdString(dir.file("keep.png")), QSize(400, 300)));
+    }
+    EXPECT_EQ(test::readAll(dir.file("keep.png")), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
 } // namespace
