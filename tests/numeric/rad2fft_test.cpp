@@ -85,7 +85,7 @@ TEST_P(Rad2FFTSizes, MatchesTheStepwiseAlgorithmBitForBit) {
     EXPECT_TRUE(spectrum == CVector(referenceTransform(f, CVector(real, FVector(n)), false), 0, n / 2));
 }
 
-// Forward then inverse gives N x; the delta and a cosine have known spectra.
+// Forward then inverse gives N x; a delta, a constant and a cosine have known spectra.
 TEST_P(Rad2FFTSizes, InverseDeltaAndSingleTone) {
     const int n = GetParam();
     Rad2FFT f(n);
@@ -101,6 +101,9 @@ TEST_P(Rad2FFTSizes, InverseDeltaAndSingleTone) {
     ones.fill(1.0);
     f.transform(d, y, false);
     EXPECT_TRUE(y == ones);
+    f.transform(ones, y, false);
+    for (int k = 0; k < n; ++k)
+        ASSERT_NEAR(std::abs(y[k] - (k == 0 ? C(n, 0) : C(0, 0))), 0.0, 1e-9 * n);
     if (n < 8) return;
     for (int i = 0; i < n; ++i)
         d[i] = std::cos(2.0 * kPiTest * 3.0 * i / n);
