@@ -1,4 +1,3 @@
-#include "gui/form_rows.h"
 #include "gui/brefl_dialog.h"
 
 #include "box/bass_reflex_box.h"
@@ -6,13 +5,14 @@
 #include "core/ui_host.h"
 #include "gui/closed_dialog.h"
 #include "gui/dbl_edit.h"
+#include "gui/form_rows.h"
 #include "gui/long_edit.h"
+#include "gui/project_dialogs.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPointer>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -144,13 +144,7 @@ void TBreflDialog::refuse(const char* message) {
 
 void TBreflDialog::changed() {
     refresh();
-    if (notify_) {
-        notify_(0);
-        return;
-    }
-    ui_.post([self = QPointer<TBreflDialog>(this)] {
-        if (self) self->project_.ChangeNotification(0);
-    });
+    notifyProjectChanged(this, project_, ui_, notify_);
 }
 
 } // namespace harlox

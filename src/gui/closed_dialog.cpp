@@ -1,16 +1,16 @@
-#include "gui/form_rows.h"
 #include "gui/closed_dialog.h"
 
 #include "box/box_object.h"
 #include "box/closed_box.h"
 #include "core/ui_host.h"
 #include "gui/dbl_edit.h"
+#include "gui/form_rows.h"
 #include "gui/long_edit.h"
+#include "gui/project_dialogs.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPointer>
 #include <QVBoxLayout>
 
 namespace harlox {
@@ -88,13 +88,7 @@ void TClosedDialog::refresh() {
 
 void TClosedDialog::changed() {
     refresh();
-    if (notify_) {
-        notify_(0);
-        return;
-    }
-    ui_.post([self = QPointer<TClosedDialog>(this)] {
-        if (self) self->project_.ChangeNotification(0);
-    });
+    notifyProjectChanged(this, project_, ui_, notify_);
 }
 
 } // namespace harlox

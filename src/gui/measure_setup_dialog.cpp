@@ -1,9 +1,9 @@
-#include "gui/form_rows.h"
 #include "gui/measure_setup_dialog.h"
 
 #include "core/measure_setup.h"
 #include "core/ui_host.h"
 #include "gui/dbl_edit.h"
+#include "gui/form_rows.h"
 #include "gui/long_edit.h"
 
 #include <QAction>

@@ -14,6 +14,7 @@
 #include "gui/speaker_config_dialog.h"
 #include "gui/speaker_unit_dialog.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -116,6 +117,17 @@ QWidget* openProjectDialog(int commandId, const ProjectDialogContext& ctx) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
     return dialog;
+}
+
+void notifyProjectChanged(QObject* dialog, TBoxEmbryo& project, UiHost& ui,
+                          const std::function<void(int code)>& hook) {
+    if (hook) {
+        hook(0);
+        return;
+    }
+    ui.post([alive = QPointer<QObject>(dialog), &project] {
+        if (alive) project.ChangeNotification(0);
+    });
 }
 
 } // namespace harlox

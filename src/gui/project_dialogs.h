@@ -2,6 +2,7 @@
 
 #include <functional>
 
+class QObject;
 class QWidget;
 
 namespace harlox {
@@ -37,5 +38,11 @@ struct ProjectDialogContext {
 // when there is none. While it lives the main window greys the command and marks the
 // project's dialog open; when it is destroyed it re-enables the command.
 QWidget* openProjectDialog(int commandId, const ProjectDialogContext& ctx);
+
+// Tells the project that a dialog changed its inputs: through the window's hook when there is
+// one, else queued on the host so the edit finishes before the calculation. Nothing is sent
+// once the dialog is gone.
+void notifyProjectChanged(QObject* dialog, TBoxEmbryo& project, UiHost& ui,
+                          const std::function<void(int code)>& hook);
 
 } // namespace harlox

@@ -1,4 +1,3 @@
-#include "gui/form_rows.h"
 #include "gui/speaker_config_dialog.h"
 
 #include "box/box_embryo.h"
@@ -7,7 +6,9 @@
 #include "driver/speaker_object.h"
 #include "gui/dbl_edit.h"
 #include "gui/electrical_conn_dialog.h"
+#include "gui/form_rows.h"
 #include "gui/long_edit.h"
+#include "gui/project_dialogs.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -319,16 +321,9 @@ void TSpeakerConfigDialog::browse() {
 
 void TSpeakerConfigDialog::changed() {
     refresh();
-    const QPointer<TSpeakerConfigDialog> self(this);
-    if (notify_) {
-        notify_(0);
-    } else {
-        ui_.post([self] {
-            if (self) self->project_.ChangeNotification(0);
-        });
-    }
+    notifyProjectChanged(this, project_, ui_, notify_);
     // Queued behind the notification: shows what the calculation derived (the level offset).
-    ui_.post([self] {
+    ui_.post([self = QPointer<TSpeakerConfigDialog>(this)] {
         if (self) self->refresh();
     });
 }
