@@ -141,11 +141,13 @@ MenuNode items(std::string_view text, std::initializer_list<int> ids) {
     return submenu(text, std::move(children));
 }
 
-MenuNode newMenu(bool withReflexBandpass) {
+// The reflex bandpass stands in every New > Box, not only in its own menu bar: otherwise a
+// new one could not be made from the start menu at all.
+MenuNode newMenu() {
     MenuNode box = items("&Box", {cmd::NewClosed, cmd::NewBassReflex, cmd::NewBassReflexDT,
                                   cmd::NewBassReflexDT2, cmd::NewPassiveRadiator, cmd::NewBandpass1,
-                                  cmd::NewBandpass2, cmd::NewBandpass3, cmd::NewBandpass4});
-    if (withReflexBandpass) box.children.push_back(item(cmd::NewReflexBandpass));
+                                  cmd::NewBandpass2, cmd::NewBandpass3, cmd::NewBandpass4,
+                                  cmd::NewReflexBandpass});
     return submenu("&New", {
                                std::move(box),
                                items("&Active filter", {cmd::NewActive1Way, cmd::NewActive2Way,
@@ -166,7 +168,7 @@ MenuNode windowMenu() {
 
 MenuBar startMenu() {
     return {
-        submenu("&File", {newMenu(false), item(cmd::NewInstance), item(cmd::Open), item(cmd::Exit)}),
+        submenu("&File", {newMenu(), item(cmd::NewInstance), item(cmd::Open), item(cmd::Exit)}),
         item(cmd::About),
     };
 }
@@ -175,7 +177,7 @@ MenuBar boxMenu(bool reflexBandpass) {
     MenuBar bar;
     bar.push_back(submenu(
         "&File", {
-                     newMenu(reflexBandpass),
+                     newMenu(),
                      item(cmd::NewInstance),
                      item(cmd::Open),
                      item(cmd::Save),
@@ -236,7 +238,7 @@ MenuBar filterMenu(bool advanced) {
         });
     MenuBar bar;
     bar.push_back(submenu("&File", {
-                                       newMenu(false),
+                                       newMenu(),
                                        item(cmd::NewInstance),
                                        item(cmd::Open),
                                        item(cmd::Save),

@@ -30,8 +30,8 @@ void TBassReflexBox::Reset() {
     port1_->setVbox(box_->Vb);
 }
 
-void TBassReflexBox::setVb(double volume) {
-    TBoxEmbryo::setVb(volume);
+void TBassReflexBox::setBoxVolume(TBoxObject& box, double volume) {
+    TBoxEmbryo::setBoxVolume(box, volume);
     port1_->setVbox(volume);
 }
 

@@ -18,7 +18,7 @@ public:
 
     void Reset() override;
     // The port's Vbox follows the box volume.
-    void setVb(double volume) override;
+    void setBoxVolume(TBoxObject& box, double volume) override;
 
     TBoxObject& box() { return *box_; }
     [[nodiscard]] const TBoxObject& box() const { return *box_; }

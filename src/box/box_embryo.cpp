@@ -138,13 +138,16 @@ void TBoxEmbryo::Reset() {
 }
 
 void TBoxEmbryo::setVb(double volume) {
-    if (!box_) return;
-    box_->Vb = volume;
-    box_->boxChanged = 1;
+    if (box_) setBoxVolume(*box_, volume);
+}
+
+void TBoxEmbryo::setBoxVolume(TBoxObject& box, double volume) {
+    box.Vb = volume;
+    box.boxChanged = 1;
 }
 
 void TBoxEmbryo::UpdateCalculateCommand() {
-    if (front_->unitOk != 0) {
+    if (driversComplete()) {
         ui_.enable(cmd::Calculate);
     } else {
         ui_.grey(cmd::Calculate);
@@ -169,6 +172,7 @@ void TBoxEmbryo::enableProjectCommands() {
     enableCommandUnlessOpen(cmd::TransientResp, ProjectDialog::TransientResponse);
     enableCommandUnlessOpen(cmd::RoomCabinet, ProjectDialog::RoomCabinet);
     enableCommandUnlessOpen(cmd::Snapshot, ProjectDialog::Snapshot);
+    if (usesRearDriver()) ui_.enable(cmd::RearDriverConfig);
 }
 
 void TBoxEmbryo::postChangeNotification(int code) {
@@ -178,19 +182,27 @@ void TBoxEmbryo::postChangeNotification(int code) {
 }
 
 bool TBoxEmbryo::LoadDriverUnit() {
-    const std::optional<std::string> path = ui_.selectFile(unitSelector_, FileMode::Open);
+    return loadUnit(*front_, unitSelector_, frontUnitPath_);
+}
+
+bool TBoxEmbryo::LoadRearDriverUnit() {
+    return loadUnit(*rear_, rearUnitSelector_, rearUnitPath_);
+}
+
+bool TBoxEmbryo::loadUnit(TSpeakerObject& driver, FileSelector& selector, std::string& storedPath) {
+    const std::optional<std::string> path = ui_.selectFile(selector, FileMode::Open);
     if (!path) return false;
-    if (!front_->Load(*path)) {
+    if (!driver.Load(*path)) {
         ui_.error(kUnitLoadCaption, kUnitOpenFailedText);
         return false;
     }
     changed_ = true;
-    const bool complete = front_->unitOk != 0;
+    const bool complete = driver.unitOk != 0;
     if (!complete) {
         ui_.error(kUnitLoadCaption, kTooFewParametersText);
     } else {
-        frontUnitPath_ = makeRelativeToProgramDir(*path);
-        ui_.enable(cmd::Calculate);
+        storedPath = makeRelativeToProgramDir(*path);
+        if (driversComplete()) ui_.enable(cmd::Calculate);
         enableCommandUnlessOpen(cmd::DriverConfig, ProjectDialog::DriverConfig);
         enableCommandUnlessOpen(cmd::DriverEdit, ProjectDialog::DriverEditor);
         enableCommandUnlessOpen(cmd::Box, ProjectDialog::Box);
@@ -198,9 +210,10 @@ bool TBoxEmbryo::LoadDriverUnit() {
         enableCommandUnlessOpen(cmd::TransientResp, ProjectDialog::TransientResponse);
         enableCommandUnlessOpen(cmd::RoomCabinet, ProjectDialog::RoomCabinet);
         enableCommandUnlessOpen(cmd::Snapshot, ProjectDialog::Snapshot);
+        if (usesRearDriver()) ui_.enable(cmd::RearDriverConfig);
     }
     postChangeNotification(0);
-    front_->unitChanged = 1;
+    driver.unitChanged = 1;
     UpdateCalculateCommand();
     ui_.repaint();
     return complete;
@@ -274,20 +287,24 @@ void TBoxEmbryo::ComputeDerivedValues() {
 // ---- the calculation -----------------------------------------------------------------
 
 void TBoxEmbryo::Calculate(int flag) {
-    if (front_->unitOk == 0) return;
+    if (!driversComplete()) return;
+    const bool rear = usesRearDriver();
     if (flag == 0) {
         PrepareCalculation();
         lastPassCount_ = 0;
         while (passCounter_ != 2) {
             ComputeAcousticLoad();
-            ComputeImpedance();
-            ComputeExcursion();
+            ComputeDriverChain();
             // The suspension adapts to the excursion just found, then the chain runs again.
-            if (passCounter_ == 0) front_->ApplyCmsNonlinearity(grid());
+            if (passCounter_ == 0) {
+                front_->ApplyCmsNonlinearity(grid());
+                if (rear) rear_->ApplyCmsNonlinearity(grid());
+            }
             ++passCounter_;
             ++lastPassCount_;
         }
         front_->ApplyBlNonlinearity(grid().count);
+        if (rear) rear_->ApplyBlNonlinearity(grid().count);
         ComputePressure();
         ComputeResponse();
         if (!fastMode_) {
@@ -312,6 +329,7 @@ void TBoxEmbryo::PrepareCalculation() {
             if (p) p->portChanged = 1;
         }
         front_->unitChanged = 1;
+        rear_->unitChanged = 1;
     }
     for (auto* b : {box_.get(), box2_.get()}) {
         if (b) b->Compute();
@@ -321,7 +339,13 @@ void TBoxEmbryo::PrepareCalculation() {
     }
     if (front_->unitChanged != 0) front_->ComputeDriverData(grid(), s.Ug, &ui_);
     front_->ComputeZam(grid());
-    passCounter_ = front_->cmsNonlinearActive() ? 0 : 1;
+    bool cmsPasses = front_->cmsNonlinearActive();
+    if (usesRearDriver()) {
+        if (rear_->unitChanged != 0) rear_->ComputeDriverData(grid(), s.Ug, &ui_);
+        rear_->ComputeZam(grid());
+        cmsPasses = cmsPasses || rear_->cmsNonlinearActive();
+    }
+    passCounter_ = cmsPasses ? 0 : 1;
     for (int i = 0; i < windowCount_; ++i)
         windows_[static_cast<std::size_t>(i)]->setPointCount(grid().count);
     ComputeBackLoad();
@@ -332,43 +356,53 @@ void TBoxEmbryo::ComputeAcousticLoad() {
     const double n = d.driverCount;
     const int count = grid().count;
     // n cones share the volume behind them, so each sees n times its impedance.
-    for (int i = 0; i < count; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        ZA[k] = n * Zback[k] + d.Zam[k] + d.Zrad[k];
+    if (coneRadiates()) {
+        for (int i = 0; i < count; ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            ZA[k] = n * Zback[k] + d.Zam[k] + d.Zrad[k];
+        }
+    } else {
+        for (int i = 0; i < count; ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            ZA[k] = n * Zback[k] + d.Zam[k];
+        }
     }
 }
 
-void TBoxEmbryo::ComputeImpedance() {
-    TSpeakerObject& d = *front_;
+void TBoxEmbryo::ComputeDriverChain() {
+    ComputeImpedance(*front_, ZA, Zmot, impedancePhase.data(), displayPass());
+    ComputeExcursion(*front_, ZA);
+}
+
+void TBoxEmbryo::ComputeImpedance(TSpeakerObject& d, std::array<Complex, kMaxPoints>& za,
+                                  std::array<Complex, kMaxPoints>& zmot, double* phase, bool display) {
     const bool isobaric = d.isobaric != 0;
     const double mZ = d.impedanceMultiplier();
     const double motional = d.Bl2 / d.Sd2;
-    // The shown impedance of a first pass is overwritten by the second.
-    const bool display = !fastMode_ && passCounter_ != 0;
     const int count = grid().count;
     for (int i = 0; i < count; ++i) {
         const auto k = static_cast<std::size_t>(i);
         // The second unit of an isobaric pair loads the first; the pair's motional
         // impedance sees half the load.
-        if (isobaric) ZA[k] += d.Zam[k];
-        const Complex z = isobaric ? ZA[k] * 0.5 : ZA[k];
+        if (isobaric) za[k] += d.Zam[k];
+        const Complex z = isobaric ? za[k] * 0.5 : za[k];
         // Bl² / (Sd²·z)
         const double scale = motional / squaredMagnitude(z);
-        Zmot[k] = Complex(z.real() * scale, -z.imag() * scale);
-        d.Zin[k] = d.ReHot[k] + Zmot[k];
+        zmot[k] = Complex(z.real() * scale, -z.imag() * scale);
+        d.Zin[k] = d.ReHot[k] + zmot[k];
     }
+    // The shown impedance of a first pass is overwritten by the second.
     if (!display) return;
     // A loop of its own: the phase's divisions of one point overlap those of the next.
     for (int i = 0; i < count; ++i) {
         const auto k = static_cast<std::size_t>(i);
         const Complex shown = (d.Zin[k] + d.ZLe[k]) * mZ;
         d.impedance[k] = magnitude(shown);
-        impedancePhase[k] = phaseDegrees(shown);
+        if (phase) phase[k] = phaseDegrees(shown);
     }
 }
 
-void TBoxEmbryo::ComputeExcursion() {
-    TSpeakerObject& d = *front_;
+void TBoxEmbryo::ComputeExcursion(TSpeakerObject& d, const std::array<Complex, kMaxPoints>& za) {
     const MeasureSetup& s = setup();
     const FrequencyGrid& g = grid();
     const double mS = d.sourceMultiplier();
@@ -386,7 +420,7 @@ void TBoxEmbryo::ComputeExcursion() {
         const double w = g.w[k];
         // Le shapes the impedance curve only; it is not part of the drive current.
         const Complex loop = d.Zin[k] + Complex(Rs, w * Ls);
-        const Complex m = multiply(loop, ZA[k]);
+        const Complex m = multiply(loop, za[k]);
         const double inverse = 1.0 / squaredMagnitude(m);
         d.U[k] = Complex(m.real() * drive * inverse, -m.imag() * drive * inverse);
         d.excursion[k] = excursionScale * std::sqrt(inverse) * g.wInverse[k];
@@ -471,6 +505,7 @@ void TBoxEmbryo::UpdateDiagrams() {
         if (p) p->portChanged = 0;
     }
     front_->unitChanged = 0;
+    rear_->unitChanged = 0;
     needsRegrid_ = false;
     s.setupChanged = 0;
 }
@@ -512,6 +547,16 @@ void TBoxEmbryo::captureSheet() {
     if (box2_) copyBoxValues(*box2_, *sheetBox2_);
     if (port1_) copyPortValues(*port1_, *sheetPort1_);
     if (port2_) copyPortValues(*port2_, *sheetPort2_);
+    captureTypeSheet();
+}
+
+void TBoxEmbryo::appendDriverLines(std::vector<std::string>& lines) const {
+    const std::vector<std::string> block = TSpeakerObject::dataSheetLines(sheet_.driver);
+    lines.insert(lines.end(), block.begin(), block.end());
+}
+
+void TBoxEmbryo::appendAdditionalDetails(std::vector<std::string>& lines) const {
+    if (sheet_.f3 != 0.0) lines.push_back(strprintf("%s-3dB point: \t%3.2f Hz", f3Indent(), sheet_.f3));
 }
 
 std::vector<std::string> TBoxEmbryo::dataSheetLines() const {
@@ -526,7 +571,8 @@ std::vector<std::string> TBoxEmbryo::dataSheetLines() const {
     if (box2_) append(sheetBox2_->dataSheetLines());
     if (port1_) append(sheetPort1_->dataSheetLines());
     if (port2_) append(sheetPort2_->dataSheetLines());
-    append(TSpeakerObject::dataSheetLines(sheet_.driver));
+    appendTypeLines(lines);
+    appendDriverLines(lines);
     MeasureSetup s;
     s.startFrequency = sheet_.startFrequency;
     s.stopFrequency = sheet_.stopFrequency;
@@ -538,7 +584,7 @@ std::vector<std::string> TBoxEmbryo::dataSheetLines() const {
     append(s.dataSheetLines());
     appendRoomCabinetLines(lines);
     lines.emplace_back("Additional details:");
-    if (sheet_.f3 != 0.0) lines.push_back(strprintf("%s-3dB point: \t%3.2f Hz", f3Indent(), sheet_.f3));
+    appendAdditionalDetails(lines);
     lines.emplace_back("");
     return lines;
 }

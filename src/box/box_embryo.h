@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -143,10 +144,31 @@ public:
     [[nodiscard]] std::string ShowFileName() const;
 
     // The main box's net volume (m^3); the ported types keep their ports' Vbox with it.
-    virtual void setVb(double volume);
+    void setVb(double volume);
+    // Sets the net volume (m^3) of one of the project's boxes and marks it changed; the types
+    // keep what depends on it (a port's Vbox, a resonance) in step.
+    virtual void setBoxVolume(TBoxObject& box, double volume);
+
+    // "Quick box": sizes the enclosure from the driver's effective parameters. False (and
+    // nothing changed) for a type without one or a driver that is not complete.
+    [[nodiscard]] virtual bool hasQuickBox() const { return false; }
+    virtual bool QuickBox() { return false; }
 
     // Asks for a unit file and loads it into the front configuration.
     bool LoadDriverUnit();
+    // The same for the rear configuration of the types that have one.
+    bool LoadRearDriverUnit();
+    // The driver counts the type takes: min .. max in steps of step (bandpass 4: 2 .. 8 by 2).
+    struct DriverCountRange {
+        int min, max, step;
+    };
+    [[nodiscard]] virtual DriverCountRange driverCountRange() const { return {1, 9, 1}; }
+    [[nodiscard]] bool driverCountAllowed(int n) const {
+        const DriverCountRange r = driverCountRange();
+        return n >= r.min && n <= r.max && (n - r.min) % r.step == 0;
+    }
+    // Whether the type drives a second, rear configuration (the reflex bandpass).
+    [[nodiscard]] virtual bool usesRearDriver() const { return false; }
     void ChangeNotification(int code);
     // Offers to save a changed project: false when the user cancels, or when the save the
     // user asked for fails or is cancelled.
@@ -186,6 +208,14 @@ public:
     [[nodiscard]] const TBoxObject* boxElement() const { return box_.get(); }
     TPortObject* portElement() { return port1_.get(); }
     [[nodiscard]] const TPortObject* portElement() const { return port1_.get(); }
+    // The second box and the second port of the two-chamber types; null for the others.
+    TBoxObject* box2Element() { return box2_.get(); }
+    [[nodiscard]] const TBoxObject* box2Element() const { return box2_.get(); }
+    TPortObject* port2Element() { return port2_.get(); }
+    [[nodiscard]] const TPortObject* port2Element() const { return port2_.get(); }
+    // As the project stores it (relative to the program directory when below it).
+    [[nodiscard]] const std::string& rearUnitPath() const { return rearUnitPath_; }
+    void setRearUnitPath(std::string_view path) { rearUnitPath_ = path; }
 
     // The transient response, the room and cabinet model and the snapshot, owned by the
     // project and stored in its file.
@@ -204,6 +234,11 @@ public:
     [[nodiscard]] const DiagramModel& excursionWindow() const { return excursionWindow_; }
     [[nodiscard]] const DiagramModel& impedanceWindow() const { return impedanceWindow_; }
     [[nodiscard]] const DiagramModel& groupDelayWindow() const { return groupDelayWindow_; }
+    // Every diagram window of the project: SPL, excursion, impedance, group delay, then the
+    // type's own (air speed, standing waves) in the order the type added them.
+    [[nodiscard]] std::span<DiagramModel* const> diagramWindows() const {
+        return {windows_.data(), static_cast<std::size_t>(windowCount_)};
+    }
 
     FileSelector& projectSelector() { return projectSelector_; }
     FileSelector& unitSelector() { return unitSelector_; }
@@ -235,6 +270,8 @@ public:
     std::array<Complex, kMaxPoints> ZA{};            // total acoustic load on one cone
     std::array<Complex, kMaxPoints> Zmot{};          // motional impedance
     std::array<Complex, kMaxPoints> P{};             // pressure at 1 m re 20 uPa
+    std::array<Complex, kMaxPoints> ZArear{};        // acoustic load on one rear cone (reflex bandpass)
+    std::array<Complex, kMaxPoints> ZmotRear{};      // motional impedance of the rear configuration
     std::array<double, kMaxPoints> fitTarget{};      // frequency-fit target, dB
     Complex K{0.0, 0.0};
 
@@ -252,21 +289,47 @@ protected:
     virtual void PrepareCalculation();
     // Fills Zback: the acoustic load behind the cones.
     virtual void ComputeBackLoad() = 0;
-    // ZA = n·Zback + Zam + Zrad.
+    // ZA = n·Zback + Zam (+ Zrad when the cone radiates).
     virtual void ComputeAcousticLoad();
-    void ComputeImpedance();
-    void ComputeExcursion();
+    // Whether the cone's front works into free air (its radiation impedance is part of the
+    // load); the bandpass types enclose both faces.
+    [[nodiscard]] virtual bool coneRadiates() const { return true; }
+    // Impedance, drive current, volume velocity and excursion of the front configuration on
+    // the load ZA; a type with a second configuration runs the chain for it too.
+    virtual void ComputeDriverChain();
+    // The chain for one configuration on its load za (isobaric addition stored back into za).
+    // The shown impedance and its phase are written only when display is set.
+    void ComputeImpedance(TSpeakerObject& d, std::array<Complex, kMaxPoints>& za,
+                          std::array<Complex, kMaxPoints>& zmot, double* phase, bool display);
+    void ComputeExcursion(TSpeakerObject& d, const std::array<Complex, kMaxPoints>& za);
+    // Whether the impedance of the pass now running is the one shown.
+    [[nodiscard]] bool displayPass() const { return !fastMode_ && passCounter_ != 0; }
     // Fills P (and the type's own pressure curves) from the driver's volume velocity.
     virtual void ComputePressure() = 0;
     void ComputeResponse();
-    void FindMinus3dB();
+    // The -3 dB point(s) of SPL; the bandpass types find two.
+    virtual void FindMinus3dB();
     virtual void UpdateDiagrams();
     // Data-sheet lines of the −3 dB point start with this.
     [[nodiscard]] virtual const char* f3Indent() const { return " "; }
+    // Data-sheet hooks. The sheet describes the last calculation, so a type copies what its
+    // lines need in captureTypeSheet (called at calculation time, must not allocate) and
+    // writes from the copy: its own element lines after the ports, the driver blocks, and the
+    // lines after "Additional details:".
+    virtual void captureTypeSheet() {}
+    virtual void appendTypeLines(std::vector<std::string>& /*lines*/) const {}
+    virtual void appendDriverLines(std::vector<std::string>& lines) const;
+    virtual void appendAdditionalDetails(std::vector<std::string>& lines) const;
+    // The driver values the sheet was written from (the front configuration's).
+    [[nodiscard]] const TSpeakerObject::SheetValues& sheetDriver() const { return sheet_.driver; }
+    [[nodiscard]] double sheetF3() const { return sheet_.f3; }
     // The bandpass types keep the export of the SPL with standing-wave modes.
     [[nodiscard]] virtual bool hasStdWaveModesExport() const { return false; }
     // Extra windows of the type (air speed and the like).
     void addWindow(DiagramModel& w);
+    // Queues the project-changed notification (run later through the host; never reaches a
+    // destroyed project).
+    void postChangeNotification(int code);
 
     // The type's own records between the snapshot window record and the end marker (none
     // for the closed box). A reader returns false when a field it must have is missing.
@@ -331,7 +394,7 @@ private:
     // Steps 2 to 6 of a read; the version is the file's.
     bool readCommonRecords(BinaryReader& r, int& fileVersion);
     bool readFrom(BinaryReader& r);
-    void postChangeNotification(int code);
+    bool loadUnit(TSpeakerObject& driver, FileSelector& selector, std::string& storedPath);
 
     std::unique_ptr<TBoxObject> sheetBox_;
     std::unique_ptr<TBoxObject> sheetBox2_;

@@ -1,5 +1,6 @@
 #include "cli/box_command.h"
 
+#include "app/box_factory.h"
 #include "app/project_types.h"
 #include "box/bass_reflex_box.h"
 #include "box/box_object.h"
@@ -707,14 +708,11 @@ void startFromDefaults() {
 struct BoxType {
     std::string_view name;
     int code;
-    std::unique_ptr<TBoxEmbryo> (*make)(UiHost&);
 };
 
 const BoxType kBoxTypes[] = {
-    {"closed", TClosedBox::kTypeCode,
-     [](UiHost& ui) -> std::unique_ptr<TBoxEmbryo> { return std::make_unique<TClosedBox>(ui); }},
-    {"bassreflex", TBassReflexBox::kTypeCode,
-     [](UiHost& ui) -> std::unique_ptr<TBoxEmbryo> { return std::make_unique<TBassReflexBox>(ui); }},
+    {"closed", 0}, {"bassreflex", 1}, {"dt1", 2}, {"dt2", 3}, {"abr", 4},
+    {"bp1", 5},    {"bp2", 6},        {"bp3", 7}, {"bp4", 8}, {"reflexbp", 9},
 };
 
 const BoxType* findBoxType(std::string_view name) {
@@ -784,7 +782,7 @@ int runBox(const BoxOptions& options, std::ostream& out, std::ostream& err) {
         return 1;
     }
     CliHost host(err);
-    std::unique_ptr<TBoxEmbryo> box = type->make(host);
+    std::unique_ptr<TBoxEmbryo> box = makeBoxProject(type->code, host);
     const std::optional<Plan> plan = planActions(*box, options.actions, err);
     if (!plan) return 1;
     if (!options.actions.saveFile.empty() && options.unitFile.empty()) {
@@ -826,7 +824,7 @@ int runOpen(const OpenOptions& options, std::ostream& out, std::ostream& err) {
         const ProjectType* known = findProjectType(code);
         if (known) {
             err << "harlox-cli: '" << path << "' holds a " << known->name
-                << " project; harlox-cli opens closed and bass reflex box projects\n";
+                << " project; harlox-cli opens box projects\n";
         } else {
             err << "harlox-cli: '" << path << "' is not a project file (type code " << code << ")\n";
         }
@@ -834,7 +832,7 @@ int runOpen(const OpenOptions& options, std::ostream& out, std::ostream& err) {
     }
 
     CliHost host(err);
-    std::unique_ptr<TBoxEmbryo> box = type->make(host);
+    std::unique_ptr<TBoxEmbryo> box = makeBoxProject(type->code, host);
     const std::optional<Plan> plan = planActions(*box, options.actions, err);
     if (!plan) return 1;
     // The project's own reader: its messages (an old file, a missing unit) go to stderr.

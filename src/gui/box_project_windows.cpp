@@ -1,6 +1,5 @@
 #include "gui/box_project_windows.h"
 
-#include "box/bass_reflex_box.h"
 #include "box/box_embryo.h"
 #include "core/diagram_model.h"
 #include "gui/diagram_view.h"
@@ -33,7 +32,10 @@ QString noteForDisplay(const std::string& note) {
 std::vector<DiagramModel*> projectDiagrams(TBoxEmbryo& project) {
     std::vector<DiagramModel*> d{&project.splWindow(), &project.impedanceWindow(), &project.excursionWindow(),
                                  &project.groupDelayWindow()};
-    if (auto* br = dynamic_cast<TBassReflexBox*>(&project)) d.push_back(&br->airSpeedWindow());
+    // The type's own windows follow the four every project has.
+    const auto all = project.diagramWindows();
+    for (std::size_t i = 4; i < all.size(); ++i)
+        d.push_back(all[i]);
     return d;
 }
 

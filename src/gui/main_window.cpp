@@ -1,9 +1,8 @@
 #include "gui/main_window.h"
 
+#include "app/box_factory.h"
 #include "app/command_table.h"
-#include "box/bass_reflex_box.h"
 #include "box/box_embryo.h"
-#include "box/closed_box.h"
 #include "core/binary_io.h"
 #include "core/command_ids.h"
 #include "core/diagram_model.h"
@@ -92,17 +91,6 @@ void applySheetPlacement(const TBoxEmbryo& project, QMdiSubWindow& sheet) {
     sheet.showNormal();
     if (normal.width() > 0 && normal.height() > 0) sheet.setGeometry(normal);
     if (project.dataSheetMinimised) sheet.showMinimized();
-}
-
-std::unique_ptr<TBoxEmbryo> makeBoxProject(int code, UiHost& ui) {
-    switch (code) {
-    case TClosedBox::kTypeCode:
-        return std::make_unique<TClosedBox>(ui);
-    case TBassReflexBox::kTypeCode:
-        return std::make_unique<TBassReflexBox>(ui);
-    default:
-        return nullptr;
-    }
 }
 
 // The project dialog each command keeps open (its command stays greyed meanwhile).
@@ -299,7 +287,7 @@ void TMainWindow::updateSubmenuVisibility() {
 }
 
 bool TMainWindow::projectTypeAvailable(int code) {
-    return code == TClosedBox::kTypeCode || code == TBassReflexBox::kTypeCode;
+    return isBoxProjectCode(code);
 }
 
 bool TMainWindow::commandImplemented(int id) const {

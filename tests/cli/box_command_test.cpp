@@ -232,8 +232,8 @@ TEST_F(BoxCommandTest, BoxSaveThenOpenGivesTheSameSheetAndCurves) {
     const std::pair<std::string, std::string> cases[] = {
         {dir.file("none.box"), "cannot open '" + dir.file("none.box") + "'"},
         {write("short.box", {0, 0}), "is not a project file: it is shorter than its type code"},
-        {write("bp.box", {5, 0, 0, 0}),
-         "holds a Bandpass 1 project; harlox-cli opens closed and bass reflex"},
+        {write("filter.box", {15, 0, 0, 0}),
+         "holds a Simple passive 2-way filter project; harlox-cli opens box projects"},
         {write("odd.box", {99, 0, 0, 0}), "is not a project file (type code 99)"},
         {write("cut.box", {good.begin(), good.end() - 1}),
          "could not read the bassreflex project '" + dir.file("cut.box") + "': the project file is corrupt"},

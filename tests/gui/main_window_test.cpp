@@ -136,7 +136,7 @@ TEST_F(MainWindowTest, MenusFollowTheCommandTableAndTheCommandStates) {
     window->runCommand(cmd::NewClosed);
     check(MenuSetKind::Box);
     // Greyed commands and New entries this program cannot make do nothing.
-    for (const int id : {cmd::Calculate, cmd::ExportSpl, cmd::NewBandpass2})
+    for (const int id : {cmd::Calculate, cmd::ExportSpl, cmd::NewActive2Way})
         window->runCommand(id);
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(host.fileRequests.size(), 1u);
@@ -264,10 +264,10 @@ INSTANTIATE_TEST_SUITE_P(
                  kKept},
         OpenCase{{0, 0, 0}, "Box project", "Could not read project.\nThe project file is corrupt.", kKept},
         OpenCase{{10, 0, 0, 0}, "Error", kBadData, -1},
-        OpenCase{{5, 0, 0, 0},
+        OpenCase{{15, 0, 0, 0},
                  "Harlox project",
-                 "Bandpass 1 projects are not available in this version of the program.\nThe project file "
-                 "was not opened.",
+                 "Simple passive 2-way filter projects are not available in this version of the program.\nThe "
+                 "project file was not opened.",
                  kKept},
         // A closed box (type 0) with its data cut short.
         OpenCase{std::vector<std::uint8_t>(100, 0), "",
