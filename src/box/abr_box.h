@@ -20,8 +20,11 @@ public:
     [[nodiscard]] const char* heading() const override { return "ABR BOX"; }
 
     void Reset() override;
+    // The radiators' in-box resonance follows the volume.
     void setBoxVolume(TBoxObject& box, double volume) override;
     [[nodiscard]] bool hasQuickBox() const override { return true; }
+    // Box of 1.5 effective Vas; one radiator per driver with the unit's Sd and Mmd and a share
+    // of the effective Vas as its suspension.
     bool QuickBox() override;
 
     TBoxObject& box() { return *box_; }
@@ -29,24 +32,32 @@ public:
     TAbrObject& abr() { return *abr_; }
     [[nodiscard]] const TAbrObject& abr() const { return *abr_; }
 
-    std::array<Complex, kMaxPoints> Z1{};    // radiator branch impedance
-    std::array<Complex, kMaxPoints> Zrear{}; // box in parallel with the radiators
-    std::array<Complex, kMaxPoints> Pd{};    // driver pressure
+    std::array<Complex, kMaxPoints> Z1{};       // radiator branch impedance
+    std::array<Complex, kMaxPoints> Zrear{};    // box in parallel with the radiators
+    std::array<Complex, kMaxPoints> Pd{};       // driver pressure
     std::array<double, kMaxPoints> driverSPL{}; // dB, "Driver"
     std::array<double, kMaxPoints> abrSPL{};    // dB, "ABR unit"
 
 protected:
+    // Rebuilds the radiator curves when they or the grid changed, and the in-box resonance.
     void PrepareCalculation() override;
     void ComputeBackLoad() override;
     void ComputePressure() override;
+    [[nodiscard]] const char* f3Indent() const override { return "  "; }
     void captureTypeSheet() override;
     void appendTypeLines(std::vector<std::string>& lines) const override;
+    // The radiator record; Fb is recomputed after reading it.
     [[nodiscard]] bool writeTypeRecords(BinaryWriter& w) const override;
     [[nodiscard]] bool readTypeRecords(BinaryReader& r, int fileVersion) override;
 
 private:
     std::unique_ptr<TAbrObject> abr_;
     std::unique_ptr<TAbrObject> sheetAbr_; // the values the data sheet was written from
+    // Zrear / Z1: the share of the box pressure that moves one radiator, per cone velocity.
+    std::array<Complex, kMaxPoints> abrShare_{};
+    // The grid the radiator curves were last built on.
+    int curveCount_ = 0;
+    double curveStart_ = 0.0, curveStop_ = 0.0;
 };
 
 } // namespace harlox

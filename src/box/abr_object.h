@@ -26,16 +26,16 @@ public:
     // box: the project's box volume element, whose volume and fill set the in-box resonance.
     explicit TAbrObject(const TBoxObject& box);
 
-    double Vap = 0.1;  // m^3, equivalent air volume of the suspension
-    double Cap = 0.0;  // m^5/N, derived
-    double Cmp = 0.0;  // m/N, derived
-    double Sd = 0.03;  // m^2
-    double Mmp = 0.01; // kg, without air load
-    double Fp = 0.0;   // Hz, free-air resonance, derived
-    double Fb = 0.0;   // Hz, in-box resonance, derived
+    double Vap = 0.1;   // m^3, equivalent air volume of the suspension
+    double Cap = 0.0;   // m^5/N, derived
+    double Cmp = 0.0;   // m/N, derived
+    double Sd = 0.03;   // m^2
+    double Mmp = 0.01;  // kg, without air load
+    double Fp = 0.0;    // Hz, free-air resonance, derived
+    double Fb = 0.0;    // Hz, in-box resonance, derived
     double Xmax = 0.01; // m
-    double a = 0.0;    // m, piston radius, derived
-    double Mms = 0.0;  // kg, with air load, derived
+    double a = 0.0;     // m, piston radius, derived
+    double Mms = 0.0;   // kg, with air load, derived
     std::uint8_t changed = 1;
     std::int32_t units = 1;
     std::uint8_t nonLinear = 0;
@@ -45,7 +45,7 @@ public:
     std::array<Complex, kMaxPoints> Zfront{}; // front radiation impedance of one radiator
     std::array<Complex, kMaxPoints> U{};      // volume velocity of one radiator
     std::array<Complex, kMaxPoints> P{};      // pressure of all radiators at 1 m re 20 uPa
-    std::array<double, kMaxPoints> X{};       // excursion, mm peak-to-peak
+    std::array<double, kMaxPoints> X{};       // excursion of each radiator, mm peak-to-peak
 
     // Defaults, with the derived values computed.
     void Reset();
@@ -61,15 +61,26 @@ public:
     void setFp(double frequency); // Mmp and Mms follow
     void setFb(double frequency); // Mmp, Mms and Fp follow; Fb keeps the value entered
     void setXmax(double x);
-    void setUnits(int count);     // 1 .. 9
+    void setUnits(int count); // 1 .. 9
     void setNonLinear(bool on);
 
-    // Rebuilds Zm, Zmass and Zfront on the shared grid when changed is set.
+    // Whether the excursion limit applies: the box is checked and Xmax is not 0.
+    [[nodiscard]] bool limiting() const;
+    // The air load counted in Mms, 3.15 a^3.
+    [[nodiscard]] double airLoadMass() const;
+    // The mechanical compliance of one radiator on its share of a box of the given volume.
+    [[nodiscard]] double boxCompliance(double volume) const;
+
+    // Rebuilds Zm, Zmass and Zfront on the shared grid when changed is set, and clears it.
     void Compute();
+
+    // The scalar fields of another radiator (not the curves, not the box).
+    void copyValues(const TAbrObject& from);
 
     [[nodiscard]] std::vector<std::string> dataSheetLines() const;
 
-    // The 85-byte record; Q is not stored. A failed read changes nothing.
+    // The 85-byte record; Q is not stored. A failed read changes nothing; values the program
+    // never writes (not finite, Sd, a, Vap or Cmp not positive, Xmax negative) are refused.
     bool writeRecord(BinaryWriter& w) const;
     [[nodiscard]] bool readRecord(BinaryReader& r);
 

@@ -1,5 +1,7 @@
 #include "box/box_embryo.h"
 
+#include "box/bandpass_box.h"
+#include "box/bass_reflex_vel_box.h"
 #include "box/closed_box.h"
 #include "box_test_support.h"
 #include "core/command_ids.h"
@@ -50,6 +52,42 @@ TEST_F(BoxEmbryoTest, AProjectIsUsableOnlyAfterACompleteUnitIsLoaded) {
     box.Reset();
     expectStates({cmd::Calculate, cmd::Save, cmd::ExportSpl, cmd::Snapshot}, CommandState::Greyed);
     EXPECT_FALSE(box.dataSheetWritten());
+}
+
+// A type with a rear configuration calculates only when both units are complete; each load
+// keeps its own path.
+TEST_F(BoxEmbryoTest, TheReflexBandpassNeedsBothUnits) {
+    TBassReflexVelBox box(ui);
+    ui.files.push_back(writeUnit("front.unt", true));
+    EXPECT_TRUE(box.LoadDriverUnit());
+    ui.runPosted();
+    EXPECT_FALSE(box.dataSheetWritten());
+    expectStates({cmd::Calculate}, CommandState::Greyed);
+    expectStates({cmd::RearDriverConfig, cmd::Box}, CommandState::Enabled);
+
+    ui.files.push_back(writeUnit("rear-incomplete.unt", false));
+    EXPECT_FALSE(box.LoadRearDriverUnit());
+    EXPECT_EQ(ui.lastMessage().text, "Too few speaker parameters are defined");
+    ui.runPosted();
+    expectStates({cmd::Calculate}, CommandState::Greyed);
+
+    ui.files.push_back(writeUnit("rear.unt", true));
+    EXPECT_TRUE(box.LoadRearDriverUnit());
+    ui.runPosted();
+    EXPECT_TRUE(box.dataSheetWritten());
+    expectStates({cmd::Calculate}, CommandState::Enabled);
+    EXPECT_EQ(box.frontUnitPath(), dir.file("front.unt"));
+    EXPECT_EQ(box.rearUnitPath(), dir.file("rear.unt"));
+}
+
+TEST_F(BoxEmbryoTest, DriverCountsFollowTheType) {
+    TClosedBox closed(ui);
+    TBP8Box bandpass4(ui);
+    for (int n = 0; n <= 10; ++n) {
+        EXPECT_EQ(closed.driverCountAllowed(n), n >= 1 && n <= 9) << n;
+        EXPECT_EQ(bandpass4.driverCountAllowed(n), n >= 2 && n <= 8 && n % 2 == 0) << n;
+    }
+    EXPECT_EQ(bandpass4.front().driverCount, 2); // a new one starts with two
 }
 
 TEST_F(BoxEmbryoTest, APostedNotificationNeverReachesADestroyedProject) {

@@ -1,5 +1,9 @@
+#include "app/box_factory.h"
+#include "box/abr_box.h"
 #include "box/bass_reflex_box.h"
+#include "box/box_object.h"
 #include "box/closed_box.h"
+#include "box/port_object.h"
 #include "box/room_cabinet.h"
 #include "box/snapshot.h"
 #include "box_test_support.h"
@@ -31,7 +35,36 @@ struct TypeCase {
     const char* name;
     int code;
     std::size_t size;
+    // The type's own records before the end marker: B box (28 bytes), P port (53), W window (70),
+    // A passive radiator (85), F one double (8), T unit path (271), D driver configuration (370).
+    const char* records;
 };
+
+std::size_t recordSize(char kind) {
+    switch (kind) {
+    case 'B': return 28;
+    case 'P': return 53;
+    case 'W': return 70;
+    case 'A': return 85;
+    case 'F': return 8;
+    case 'T': return 271;
+    case 'D': return 370;
+    default: return 0;
+    }
+}
+
+// A current file as a file of a version before 400 has it: its port records lack the flare factor,
+// their last 8 bytes.
+void dropFlareFactors(Bytes& b, const char* records) {
+    std::size_t at = b.size() - 2;
+    for (std::size_t i = std::strlen(records); i-- > 0;) {
+        at -= recordSize(records[i]);
+        if (records[i] == 'P') {
+            const auto flare = b.begin() + static_cast<std::ptrdiff_t>(at + 45);
+            b.erase(flare, flare + 8);
+        }
+    }
+}
 
 class ProjectFile : public ::testing::Test {
 protected:
@@ -48,10 +81,7 @@ protected:
         test::resetSharedState();
     }
 
-    std::unique_ptr<TBoxEmbryo> make(int code) {
-        if (code == TBassReflexBox::kTypeCode) return std::make_unique<TBassReflexBox>(ui);
-        return std::make_unique<TClosedBox>(ui);
-    }
+    std::unique_ptr<TBoxEmbryo> make(int code) { return makeBoxProject(code, ui); }
 
     // Saves a project with its unit loaded and something other than the defaults in every
     // record as p.box and returns the file's bytes.
@@ -60,6 +90,11 @@ protected:
         TBoxEmbryo& p = *project;
         ui.files.push_back(unitPath);
         EXPECT_TRUE(p.LoadDriverUnit());
+        if (p.usesRearDriver()) {
+            ui.files.push_back(unitPath);
+            EXPECT_TRUE(p.LoadRearDriverUnit());
+            EXPECT_TRUE(p.rear().setDriverCount(3));
+        }
         ui.runPosted();
         sharedSetup().pointCount = 60;
         sharedSetup().Rg = 0.25;
@@ -77,11 +112,26 @@ protected:
         p.fitSettings().upperCutoff = 250;
         p.impedanceWindow().setNote("impedance note");
         p.snapshot().window().setNote("snap note");
-        if (auto* br = dynamic_cast<TBassReflexBox*>(&p)) {
-            EXPECT_TRUE(br->port().setTuning(38.0));
-            EXPECT_TRUE(br->port().setFlareRadius(0.2));
-            br->airSpeedWindow().setNote("air note");
+        // Every record of the type away from its defaults.
+        if (TBoxObject* b2 = p.box2Element()) {
+            p.setBoxVolume(*b2, 0.012);
+            b2->fill = 70;
+            b2->Qb = 5.0;
         }
+        for (TPortObject* port : {p.portElement(), p.port2Element()}) {
+            if (!port) continue;
+            port->setLength(port == p.portElement() ? 0.12 : 0.07);
+            EXPECT_TRUE(port->setFlareRadius(0.2));
+            port->setPorts(2);
+        }
+        if (auto* abr = dynamic_cast<TAbrBox*>(&p)) {
+            abr->abr().setVap(0.03);
+            abr->abr().setMmp(0.05);
+            abr->abr().setUnits(2);
+            abr->abr().setNonLinear(true);
+        }
+        for (std::size_t i = 4; i < p.diagramWindows().size(); ++i)
+            p.diagramWindows()[i]->setNote("type window " + std::to_string(i));
         p.Calculate(0);
         EXPECT_TRUE(saveAs(p, path));
         return test::readAll(path);
@@ -147,6 +197,7 @@ TEST_P(ProjectFileTypes, ACutFileAWrongEndMarkerOrTypeIsRefusedAndLeavesAnEmptyP
     }
     EXPECT_FALSE(q->ReadProject(dir.path())); // a folder
     EXPECT_TRUE(ui.messages.empty());
+    // Another type's object refuses the file.
     readBack(code == TClosedBox::kTypeCode ? TBassReflexBox::kTypeCode : TClosedBox::kTypeCode, path, false);
 
     // The same object reads the whole file afterwards and calculates.
@@ -162,9 +213,9 @@ TEST_P(ProjectFileTypes, OlderVersionsReadWithTheWarningAndTheirDefaults) {
     for (const std::int16_t version : {300, 310, 299}) {
         Bytes b = current;
         std::memcpy(&b[4], &version, 2);
-        // Before 400 the port record has no flare factor (the last 8 bytes before the air
-        // speed window and the end marker); before 310 the room record has no measured block.
-        if (GetParam().code == TBassReflexBox::kTypeCode) b.erase(b.end() - 80, b.end() - 72);
+        // Before 400 the port records have no flare factor; before 310 the room record has no
+        // measured block.
+        dropFlareFactors(b, GetParam().records);
         if (version < 310) {
             const auto blockAt = b.begin() + static_cast<std::ptrdiff_t>(kMeasuredBlockAt);
             b.erase(blockAt, blockAt + 292);
@@ -184,8 +235,10 @@ TEST_P(ProjectFileTypes, OlderVersionsReadWithTheWarningAndTheirDefaults) {
         EXPECT_DOUBLE_EQ(q->roomCabinet().listenerZ, 3.25);
         EXPECT_EQ(q->roomCabinet().measuredFile, version < 310 ? defaults.measuredFile : "room.frd");
         EXPECT_EQ(q->roomCabinet().transitionFrequency, version < 310 ? defaults.transitionFrequency : 450);
-        if (auto* br = dynamic_cast<TBassReflexBox*>(q.get())) {
-            EXPECT_EQ(br->port().flare, 0.0);
+        for (const TPortObject* port : {q->portElement(), q->port2Element()}) {
+            if (port) {
+                EXPECT_EQ(port->flare, 0.0);
+            }
         }
         // Written again, it is a current file.
         ASSERT_TRUE(q->Save());
@@ -214,8 +267,17 @@ TEST_P(ProjectFileTypes, AFailedSaveLeavesThePreviousFileAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, ProjectFileTypes,
-                         ::testing::Values(TypeCase{"Closed", TClosedBox::kTypeCode, 3761},
-                                           TypeCase{"BassReflex", TBassReflexBox::kTypeCode, 3884}),
+                         ::testing::Values(TypeCase{"Closed", 0, 3761, ""}, TypeCase{"BassReflex", 1, 3884, "PW"},
+                                           TypeCase{"DoubleTuned1", 2, 3965, "BPPW"},
+                                           TypeCase{"DoubleTuned2", 3, 3965, "BPPW"},
+                                           TypeCase{"PassiveRadiator", 4, 3846, "A"},
+                                           TypeCase{"Bandpass1", 5, 3912, "BPW"},
+                                           // The bandpass types 2 to 4 also store their further window
+                                           // among the common records.
+                                           TypeCase{"Bandpass2", 6, 4035, "BPPW"},
+                                           TypeCase{"Bandpass3", 7, 4035, "BPPW"},
+                                           TypeCase{"Bandpass4", 8, 4035, "BPPW"},
+                                           TypeCase{"ReflexBandpass", 9, 4614, "FPPBTDW"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProjectFile, AMissingUnitIsReportedAndTheProjectStillOpens) {
