@@ -5,10 +5,29 @@
 #include "box/port_object.h"
 #include "core/binary_io.h"
 #include "core/format.h"
+#include "output/curve_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
 
 namespace harlox {
 
 // ---- shared by the four types ----------------------------------------------------------
+
+namespace {
+
+constexpr double kSoundSpeed = 344.7;
+// The quick boxes' port area per Hz of tuning and m^2 of cone area.
+constexpr double kQuickAreaFactor = 0.004;
+constexpr const char* kQuickBoxCaption = "Quick box";
+constexpr const char* kNoPortLengthText = "No usable port length was found for this tuning.";
+
+Complex parallel(const Complex& a, const Complex& b) {
+    return multiply(a, divide(b, a + b));
+}
+
+} // namespace
 
 TBandpassBox::TBandpassBox(UiHost& ui) : TBoxEmbryo(ui) {
     stdWaveWindow_.setLogX(true);
@@ -17,18 +36,100 @@ TBandpassBox::TBandpassBox(UiHost& ui) : TBoxEmbryo(ui) {
     airSpeedWindow_.setLogX(true);
 }
 
-bool TBandpassBox::exportStdWaveModes() {
+double TBandpassBox::portFlow(const TPortObject& port, Complex& u, double& v) {
+    v = port.airSpeed(u);
+    return port.applyNonLinearity(v, u);
+}
+
+void TBandpassBox::finishPort(TPortObject& port, std::array<double, kMaxPoints>& level) const {
+    const FrequencyGrid& g = grid();
+    for (int i = 0; i < g.count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        port.Pport[k] = multiply(K * g.f[k], port.Uport[k]);
+    }
+    fillLevels(port.Pport.data(), level.data(), g.count);
+}
+
+bool TBandpassBox::quickPort(TPortObject& port, double tuning) {
+    const TSpeakerObject& d = *front_;
+    port.S = tuning * d.driverCount * d.Sd * kQuickAreaFactor / port.ports;
+    port.D = std::sqrt(4.0 * port.S * 0.3183098861837697);
+    port.computeSeff();
+    port.portChanged = 1;
+    if (port.sizeForTuning(tuning)) return true;
+    ui_.error(kQuickBoxCaption, kNoPortLengthText);
     return false;
 }
 
+bool TBandpassBox::exportStdWaveModes() {
+    const FrequencyGrid& g = grid();
+    const CurveExport data =
+        makeCurveExport(ExportCurve::SplModes, g.count, g.f.data(), splModes.data(), nullptr);
+    return exportCurve(ui_, splSelector(), data, true);
+}
+
 void TBandpassBox::FindMinus3dB() {
+    const FrequencyGrid& g = grid();
+    const int n = g.count;
     fl_ = fu_ = 0.0;
+    for (int i = 0; i < n; ++i)
+        splModes[static_cast<std::size_t>(i)] = SPL[static_cast<std::size_t>(i)];
+    if (n < 3) return;
+    const auto spl = [this](int i) { return SPL[static_cast<std::size_t>(i)]; };
+    const auto f = [&g](int i) { return g.f[static_cast<std::size_t>(i)]; };
+    // A double-humped response is measured from its dip.
+    bool dip = false;
+    double reference = 0.0;
+    for (int i = 1; i <= n - 3; ++i) {
+        if (spl(i) < spl(i - 1) && spl(i) < spl(i + 1)) {
+            reference = spl(i);
+            dip = true;
+        }
+    }
+    if (!dip) {
+        reference = spl(0);
+        for (int i = 1; i <= n - 2; ++i)
+            reference = std::max(reference, spl(i));
+    }
+    const double r = reference - 3.0;
+    int i = 0;
+    while (i < n && !(spl(i) > r))
+        ++i;
+    if (i > 0 && i < n) {
+        const double t = (spl(i) - r) / (spl(i) - spl(i - 1));
+        fl_ = (1.0 - t) * f(i) + t * f(i - 1);
+    }
+    int j = n - 1;
+    while (j >= 0 && !(spl(j) > r))
+        --j;
+    if (j >= 0 && j < n - 1) {
+        const double t = (spl(j) - r) / (spl(j) - spl(j + 1));
+        fu_ = (1.0 - t) * f(j) + t * f(j + 1);
+    }
+    if (fu_ == 0.0) return;
+
+    // The port's first standing-wave modes lift the response above the upper cutoff.
+    const double fsw = kSoundSpeed / (2.0 * standingWaveLength());
+    const auto gain = [&](double x) {
+        const double q = x / fu_;
+        return 20.0 * std::log10((1.0 + q * q) / (std::cos(6.28318530718 * x / fsw + 3.14159265359) + 1.1)) -
+               20.0;
+    };
+    int k = 0;
+    while (k < n - 1 && f(k) < fu_)
+        ++k;
+    const double g0 = std::max(0.0, gain(f(k)));
+    for (int m = k; m < n; ++m)
+        splModes[static_cast<std::size_t>(m)] += std::max(0.0, gain(f(m)) - g0);
 }
 
 void TBandpassBox::UpdateDiagrams() {
     TBoxEmbryo::UpdateDiagrams();
     airSpeedWindow_.setFixedXRange(0.0);
     airSpeedWindow_.setFixedYRange(0.0);
+    const MeasureSetup& s = setup();
+    stdWaveWindow_.setFixedXRange(0.0);
+    stdWaveWindow_.setFixedYRange(s.autorange != 0 ? 0.0 : static_cast<double>(s.rangeDb));
 }
 
 void TBandpassBox::captureTypeSheet() {
@@ -38,7 +139,8 @@ void TBandpassBox::captureTypeSheet() {
 
 void TBandpassBox::appendAdditionalDetails(std::vector<std::string>& lines) const {
     if (sheetFl_ != 0.0 && sheetFu_ != 0.0)
-        lines.push_back(strprintf("  -3dB points: \t%3.2f Hz   ", sheetFl_) + strprintf(",   %3.2f Hz", sheetFu_));
+        lines.push_back(strprintf("  -3dB points: \t%3.2f Hz   ", sheetFl_) +
+                        strprintf(",   %3.2f Hz", sheetFu_));
 }
 
 // ---- type 1 ----------------------------------------------------------------------------
@@ -67,19 +169,41 @@ void TBP5Box::setBoxVolume(TBoxObject& box, double volume) {
 }
 
 bool TBP5Box::QuickBox() {
-    return false;
+    if (!driversComplete()) return false;
+    ComputeDerivedValues();
+    const double v = 0.5 * effectiveVas();
+    setBoxVolume(*box_, v);
+    setBoxVolume(*box2_, v);
+    if (!quickPort(*port1_, 2.0 * effectiveFs())) return false;
+    postChangeNotification(0);
+    return true;
 }
 
 void TBP5Box::ComputeBackLoad() {
-    for (int i = 0; i < grid().count; ++i)
-        Zback[static_cast<std::size_t>(i)] = box_->Zbox[static_cast<std::size_t>(i)];
+    for (int i = 0; i < grid().count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const Complex& zf = box2_->Zbox[k];
+        const Complex& zp = port1_->Zport[k];
+        // The port's share of the flow into the front box.
+        load1_[k] = divide(zf, zf + zp);
+        Zback[k] = box_->Zbox[k] + multiply(load1_[k], zp);
+    }
 }
 
 void TBP5Box::ComputePressure() {
-    for (int i = 0; i < grid().count; ++i) {
+    const FrequencyGrid& g = grid();
+    const double n = front_->driverCount;
+    TPortObject& port = *port1_;
+    for (int i = 0; i < g.count; ++i) {
         const auto k = static_cast<std::size_t>(i);
-        P[k] = multiply(K * grid().f[k], front_->U[k]) * static_cast<double>(front_->driverCount);
+        Pcone[k] = multiply(K * g.f[k], front_->U[k]) * n;
+        Complex u = multiply(front_->U[k], load1_[k]) * n; // pf / Zport
+        portFlow(port, u, airSpeed1[k]);
+        port.Uport[k] = u;
     }
+    finishPort(port, portLevel_);
+    for (int i = 0; i < g.count; ++i)
+        P[static_cast<std::size_t>(i)] = port.Pport[static_cast<std::size_t>(i)];
 }
 
 double TBP5Box::standingWaveLength() const {
@@ -132,6 +256,48 @@ bool TTwoPortBandpassBox::readTypeRecords(BinaryReader& r, int fileVersion) {
     return true;
 }
 
+double TTwoPortBandpassBox::effectiveVasShare(double share) {
+    ComputeDerivedValues();
+    return share * effectiveVas();
+}
+
+bool TTwoPortBandpassBox::quickTwoPorts(double volume1, double volume2) {
+    if (!driversComplete()) return false;
+    ComputeDerivedValues();
+    setBoxVolume(*box_, volume1);
+    setBoxVolume(*box2_, volume2);
+    // Port 1 at the effective resonance, port 2 an octave above.
+    if (!quickPort(*port1_, effectiveFs()) || !quickPort(*port2_, 2.0 * effectiveFs())) return false;
+    postChangeNotification(0);
+    return true;
+}
+
+void TTwoPortBandpassBox::computeTwoPorts(std::array<double, kMaxPoints>& level1,
+                                          std::array<double, kMaxPoints>& level2) {
+    const FrequencyGrid& g = grid();
+    const double n = front_->driverCount;
+    TPortObject& p1 = *port1_;
+    TPortObject& p2 = *port2_;
+    for (int i = 0; i < g.count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const Complex un = front_->U[k] * n;
+        Pcone[k] = multiply(K * g.f[k], un);
+        Complex u1 = divide(multiply(un, load1_[k]), p1.Zport[k]);
+        Complex u2 = divide(multiply(un, load2_[k]), p2.Zport[k]);
+        portFlow(p1, u1, airSpeed1[k]);
+        portFlow(p2, u2, airSpeed2[k]);
+        p1.Uport[k] = u1;
+        p2.Uport[k] = u2;
+    }
+    finishPort(p1, level1);
+    finishPort(p2, level2);
+    // The two ports radiate in opposite phase.
+    for (int i = 0; i < g.count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        P[k] = p2.Pport[k] - p1.Pport[k];
+    }
+}
+
 // ---- types 2, 3 and 4 ------------------------------------------------------------------
 
 TBP6Box::TBP6Box(UiHost& ui) : TTwoPortBandpassBox(ui) {
@@ -151,17 +317,59 @@ TBP6Box::TBP6Box(UiHost& ui) : TTwoPortBandpassBox(ui) {
 }
 
 bool TBP6Box::QuickBox() {
-    return false;
+    if (!driversComplete()) return false;
+    ComputeDerivedValues();
+    const double fs = effectiveFs();
+    setBoxVolume(*box_, effectiveVas());
+    setBoxVolume(*box2_, 0.5 * effectiveVas());
+    const TSpeakerObject& d = *front_;
+    for (auto [port, tuning, length] :
+         {std::tuple{port1_.get(), fs, 0.2}, std::tuple{port2_.get(), 2.0 * fs, 0.1}}) {
+        port->S = tuning * d.driverCount * d.Sd * kQuickAreaFactor / port->ports;
+        port->D = std::sqrt(4.0 * port->S * 0.3183098861837697);
+        port->computeSeff();
+        port->setLength(length);
+    }
+    postChangeNotification(0);
+    return true;
 }
 
 void TBP6Box::ComputeBackLoad() {
-    for (int i = 0; i < grid().count; ++i)
-        Zback[static_cast<std::size_t>(i)] = box_->Zbox[static_cast<std::size_t>(i)];
+    for (int i = 0; i < grid().count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const Complex zf = parallel(box2_->Zbox[k], port2_->Zport[k]);
+        load1_[k] = zf;                                    // Zf
+        load2_[k] = box_->Zbox[k] + zf;                    // the rear box in series with the front chamber
+        load3_[k] = parallel(port1_->Zport[k], load2_[k]); // Zb
+        Zback[k] = load3_[k];
+    }
 }
 
 void TBP6Box::ComputePressure() {
-    for (int i = 0; i < grid().count; ++i)
-        P[static_cast<std::size_t>(i)] = Complex(0.0, 0.0);
+    const FrequencyGrid& g = grid();
+    const double n = front_->driverCount;
+    TPortObject& rear = *port1_;
+    TPortObject& front = *port2_;
+    for (int i = 0; i < g.count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const Complex kf = K * g.f[k];
+        Pcone[k] = multiply(kf, front_->U[k]) * n;
+        Complex p1 = multiply(front_->U[k], load3_[k]) * n;
+        Complex upr = divide(p1, rear.Zport[k]);
+        // A limited rear port also lowers the drive of the front chamber.
+        p1 *= portFlow(rear, upr, airSpeed1[k]);
+        const Complex us = divide(p1, load2_[k]);
+        Complex upf = divide(multiply(us, load1_[k]), front.Zport[k]);
+        portFlow(front, upf, airSpeed2[k]);
+        rear.Uport[k] = upr;
+        front.Uport[k] = upf;
+        P[k] = multiply(kf, upf);
+        // "Driver": what both ports carry together.
+        scratch_[k] = multiply(kf, upr + upf);
+    }
+    finishPort(rear, rearPortSPL);
+    finishPort(front, portLevel_);
+    fillLevels(scratch_.data(), driverSPL.data(), g.count);
 }
 
 double TBP6Box::standingWaveLength() const {
@@ -185,17 +393,21 @@ TBP7Box::TBP7Box(UiHost& ui) : TTwoPortBandpassBox(ui) {
 }
 
 bool TBP7Box::QuickBox() {
-    return false;
+    return quickTwoPorts(effectiveVasShare(0.3333333333333333), effectiveVasShare(0.35714285714285715));
 }
 
 void TBP7Box::ComputeBackLoad() {
-    for (int i = 0; i < grid().count; ++i)
-        Zback[static_cast<std::size_t>(i)] = box_->Zbox[static_cast<std::size_t>(i)];
+    for (int i = 0; i < grid().count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        load1_[k] = parallel(port1_->Zport[k], box_->Zbox[k]);  // Zr
+        load2_[k] = parallel(box2_->Zbox[k], port2_->Zport[k]); // Zf
+        // The two chambers in series.
+        Zback[k] = load1_[k] + load2_[k];
+    }
 }
 
 void TBP7Box::ComputePressure() {
-    for (int i = 0; i < grid().count; ++i)
-        P[static_cast<std::size_t>(i)] = Complex(0.0, 0.0);
+    computeTwoPorts(rearPortSPL, frontPortSPL);
 }
 
 double TBP7Box::standingWaveLength() const {
@@ -226,17 +438,21 @@ void TBP8Box::Reset() {
 }
 
 bool TBP8Box::QuickBox() {
-    return false;
+    return quickTwoPorts(effectiveVasShare(0.16666666666666666), effectiveVasShare(0.35714285714285715));
 }
 
 void TBP8Box::ComputeBackLoad() {
-    for (int i = 0; i < grid().count; ++i)
-        Zback[static_cast<std::size_t>(i)] = box_->Zbox[static_cast<std::size_t>(i)];
+    for (int i = 0; i < grid().count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        load1_[k] = parallel(port1_->Zport[k], box_->Zbox[k]);  // Zs
+        load2_[k] = parallel(port2_->Zport[k], box2_->Zbox[k]); // Zm
+        // Half the cones face each side box: n·(Zm + Zs/2).
+        Zback[k] = load2_[k] + load1_[k] * 0.5;
+    }
 }
 
 void TBP8Box::ComputePressure() {
-    for (int i = 0; i < grid().count; ++i)
-        P[static_cast<std::size_t>(i)] = Complex(0.0, 0.0);
+    computeTwoPorts(sidePortSPL, middlePortSPL);
 }
 
 double TBP8Box::standingWaveLength() const {

@@ -38,10 +38,25 @@ protected:
     // The length of the port whose standing waves colour the response.
     [[nodiscard]] virtual double standingWaveLength() const = 0;
 
+    // Sizes a quick box's port: minimum area for the tuning, diameter from it, length by the
+    // area-doubling loops. False, with a message, when no usable length is found.
+    bool quickPort(TPortObject& port, double tuning);
+    // Air speed of u through the port (m/s RMS), limited with the port's own limit when the
+    // shared switch is on; returns the factor applied.
+    static double portFlow(const TPortObject& port, Complex& u, double& v);
+    // Level and air-speed bookkeeping shared by the pressure loops.
+    void finishPort(TPortObject& port, std::array<double, kMaxPoints>& level) const;
+
     DiagramModel airSpeedWindow_{"Airspeed in port", "Hz", "m/s"};
     DiagramModel stdWaveWindow_{"SPL with port standing wave modes", "Hz", "dB"};
     double fl_ = 0.0, fu_ = 0.0;
     double sheetFl_ = 0.0, sheetFu_ = 0.0;
+    // Per-point loads kept between the load and the pressure steps.
+    std::array<Complex, kMaxPoints> load1_{};
+    std::array<Complex, kMaxPoints> load2_{};
+    std::array<Complex, kMaxPoints> load3_{};
+    std::array<Complex, kMaxPoints> scratch_{};
+    std::array<double, kMaxPoints> portLevel_{}; // the front port of type 1: its level is the total
 };
 
 // Type 1: the driver between a closed rear box and a vented front box.
@@ -77,6 +92,14 @@ public:
 
 protected:
     explicit TTwoPortBandpassBox(UiHost& ui);
+    // The effective Vas (after recomputing it) times share.
+    double effectiveVasShare(double share);
+    // The quick box of types 3 and 4: the two volumes, port 1 tuned to the effective
+    // resonance and port 2 an octave above, each sized by the area-doubling loops.
+    bool quickTwoPorts(double volume1, double volume2);
+    // Types 3 and 4: each chamber's pressure drives its own port (load1_, load2_ hold the
+    // chambers with their ports); the total is port 2 minus port 1.
+    void computeTwoPorts(std::array<double, kMaxPoints>& level1, std::array<double, kMaxPoints>& level2);
     [[nodiscard]] DiagramModel* furtherWindow() override { return &stdWaveWindow_; }
     [[nodiscard]] bool writeTypeRecords(BinaryWriter& w) const override;
     [[nodiscard]] bool readTypeRecords(BinaryReader& r, int fileVersion) override;

@@ -115,6 +115,32 @@ bool TPortObject::setTuning(double fb) {
     return true;
 }
 
+bool TPortObject::sizeForTuning(double fb) {
+    constexpr int kMaxDoublings = 200;
+    constexpr double kShortest = 0.1; // m
+    const TPortObject before = *this;
+    int doublings = 0;
+    const auto doubleArea = [&] {
+        S *= 2.0;
+        D *= std::sqrt(2.0);
+        // Without the new effective area the length would never change.
+        computeSeff();
+        return ++doublings <= kMaxDoublings;
+    };
+    bool ok = true;
+    while (ok && !setTuning(fb))
+        ok = doubleArea();
+    while (ok && L < kShortest) {
+        ok = doubleArea() && setTuning(fb);
+    }
+    if (!ok) {
+        *this = before;
+        return false;
+    }
+    portChanged = 1;
+    return true;
+}
+
 bool TPortObject::changeAreaKeepingTuning(double area, double d) {
     // The flare counts here as everywhere else, so the tuning kept now is the one a later
     // recomputation of the effective area (flare edit, project load) finds again.

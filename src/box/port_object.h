@@ -71,10 +71,14 @@ public:
     void Compute(const FrequencyGrid& grid);
 
     // Field edits. Each accepted one marks the port changed; a refused one changes nothing.
-    void setLength(double length);                    // the tuning follows
-    void setPorts(int count);                         // 1 .. 9; the tuning follows
-    void setVbox(double volume);                      // the tuning follows
-    [[nodiscard]] bool setTuning(double fb);          // L follows; kTuningChangeRefusedMsg
+    void setLength(double length);           // the tuning follows
+    void setPorts(int count);                // 1 .. 9; the tuning follows
+    void setVbox(double volume);             // the tuning follows
+    [[nodiscard]] bool setTuning(double fb); // L follows; kTuningChangeRefusedMsg
+    // Sizes the port for fb by doubling its area (D times sqrt 2) while the length would be
+    // negative, then while it is below 0.1 m. False, with the port unchanged, when 200
+    // doublings do not reach a usable length.
+    [[nodiscard]] bool sizeForTuning(double fb);
     [[nodiscard]] bool setArea(double area);          // D and L follow; kAreaChangeRefusedMsg
     [[nodiscard]] bool setDiameter(double diameter);  // S and L follow; kAreaChangeRefusedMsg
     [[nodiscard]] bool setFlareRadius(double radius); // 0 = straight; kFlareRadiusRefusedMsg
