@@ -12,6 +12,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 namespace harlox {
@@ -188,6 +189,11 @@ void TBaseDialog::setUp() {
     QWidget* page = scroll_->widget();
     fullSize_ = page->sizeHint().expandedTo(page->minimumSizeHint());
     page->setMinimumSize(fullSize_);
+    // A window with a menu bar ("&Optimize") is that much taller.
+    if (const QWidget* bar = layout()->menuBar()) {
+        fullSize_.rheight() += bar->sizeHint().height();
+        fullSize_.setWidth(std::max(fullSize_.width(), bar->sizeHint().width()));
+    }
     resize(fullSize_);
     setMaximumSize(fullSize_);
 }

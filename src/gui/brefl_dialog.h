@@ -9,24 +9,19 @@ class QCheckBox;
 namespace harlox {
 
 class BoxVolumeFields;
+class PortFields;
 class TBassReflexBox;
 class TDblEdit;
 class TLongEdit;
-class TPortObject;
 class UiHost;
 
-// "Bassreflex box": the box volume and the port of a bass reflex project. A port edit that
-// would need a negative port length is refused: the field shows its old value again and a
-// message says why.
+// "Bassreflex box": the box volume and the port of a bass reflex project.
 class TBreflDialog : public TBaseDialog {
     Q_OBJECT
 
 public:
     static constexpr const char* kCaption = "Bassreflex box";
     static constexpr const char* kHelpFile = "brefl.txt";
-    static constexpr const char* kStraightPortText = "inf.";
-    static constexpr double kMinArea = 0.7853981633975;    // cm^2, 1 cm diameter
-    static constexpr double kMaxArea = 7853.9816339750005; // cm^2, 100 cm diameter
 
     enum Field {
         LengthField = 111,
@@ -43,37 +38,27 @@ public:
                  std::function<void(int code)> notifyChanged = {});
 
     [[nodiscard]] BoxVolumeFields& boxFields() const { return *box_; }
-    [[nodiscard]] TDblEdit* lengthField() const { return length_; }
-    [[nodiscard]] TDblEdit* diameterField() const { return diameter_; }
-    [[nodiscard]] TDblEdit* flareRadiusField() const { return flareRadius_; }
-    [[nodiscard]] TDblEdit* maxDiameterField() const { return maxDiameter_; }
-    [[nodiscard]] TDblEdit* areaField() const { return area_; }
-    [[nodiscard]] TDblEdit* tuningField() const { return tuning_; }
-    [[nodiscard]] TLongEdit* ventsField() const { return vents_; }
-    [[nodiscard]] QCheckBox* nonLinearBox() const { return nonLinear_; }
+    [[nodiscard]] PortFields& portFields() const { return *port_; }
+    [[nodiscard]] TDblEdit* lengthField() const;
+    [[nodiscard]] TDblEdit* diameterField() const;
+    [[nodiscard]] TDblEdit* flareRadiusField() const;
+    [[nodiscard]] TDblEdit* maxDiameterField() const;
+    [[nodiscard]] TDblEdit* areaField() const;
+    [[nodiscard]] TDblEdit* tuningField() const;
+    [[nodiscard]] TLongEdit* ventsField() const;
+    [[nodiscard]] QCheckBox* nonLinearBox() const;
 
     // Shows the box's and the port's present values.
     void refresh();
 
 private:
-    void portFieldChanged(int fieldId);
-    void nonLinearClicked(bool on);
-    void refuse(const char* message);
     void changed();
 
     TBassReflexBox& project_;
-    TPortObject& port_;
     UiHost& ui_;
     std::function<void(int code)> notify_;
     BoxVolumeFields* box_ = nullptr;
-    TDblEdit* length_ = nullptr;
-    TDblEdit* diameter_ = nullptr;
-    TDblEdit* flareRadius_ = nullptr;
-    TDblEdit* maxDiameter_ = nullptr;
-    TDblEdit* area_ = nullptr;
-    TDblEdit* tuning_ = nullptr;
-    TLongEdit* vents_ = nullptr;
-    QCheckBox* nonLinear_ = nullptr;
+    PortFields* port_ = nullptr;
 };
 
 } // namespace harlox

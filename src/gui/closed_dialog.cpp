@@ -21,49 +21,47 @@ const QString kWidest = QStringLiteral("00000.00");
 
 } // namespace
 
-BoxVolumeFields::BoxVolumeFields(QWidget* parent, const QString& title, TBoxEmbryo& project, TBoxObject& box)
-    : QObject(parent), project_(project), box_(box) {
+BoxVolumeFields::BoxVolumeFields(QWidget* parent, const QString& title, TBoxEmbryo& project, TBoxObject& box,
+                                 Variant variant, Ids ids)
+    : QObject(parent), project_(project), box_(box), ids_(ids) {
     auto* group = new QGroupBox(title, parent);
     group_ = group;
     auto* grid = new QGridLayout(group);
     grid->setColumnStretch(0, 1);
     // The unit column is as wide in every group, so the fields line up across groups.
     grid->setColumnMinimumWidth(2, group->fontMetrics().horizontalAdvance(QStringLiteral("cm²")) + 4);
-    volume_ = new TDblEdit(group, VolumeField, "%2.1f", kMinVolume, kMaxVolume, -1.0, box.Vb * 1000.0);
-    ql_ = new TDblEdit(group, QlField, "%2.1f", kMinQ, kMaxQ, -1.0, box.Ql);
-    qb_ = new TDblEdit(group, QbField, "%2.1f", kMinQ, kMaxQ, -1.0, box.Qb);
-    fill_ = new TLongEdit(group, FillField, "%d", 0, 100, -1, box.fill, 1);
+    // Created in tab order.
+    volume_ = new TDblEdit(group, ids.volume, "%2.1f", kMinVolume, kMaxVolume, -1.0, box.Vb * 1000.0);
+    if (variant == Variant::LossesAndQ)
+        ql_ = new TDblEdit(group, ids.ql, "%2.1f", kMinQ, kMaxQ, -1.0, box.Ql);
+    qb_ = new TDblEdit(group, ids.qb, "%2.1f", kMinQ, kMaxQ, -1.0, box.Qb);
+    fill_ = new TLongEdit(group, ids.fill, "%d", 0, 100, -1, box.fill, 1);
     addFormRow(grid, tr("Box volume"), volume_, QStringLiteral("l"), kWidest);
-    addFormRow(grid, tr("QL"), ql_, QString(), kWidest);
-    addFormRow(grid, tr("QB"), qb_, QString(), kWidest);
+    if (ql_) addFormRow(grid, tr("QL"), ql_, QString(), kWidest);
+    addFormRow(grid, ql_ ? tr("QB") : tr("Box Q-value"), qb_, QString(), kWidest);
     addFormRow(grid, tr("Fill"), fill_, QStringLiteral("%"), kWidest);
     for (TEntryEdit* f : std::initializer_list<TEntryEdit*>{volume_, ql_, qb_, fill_})
-        connect(f, &TEntryEdit::changed, this, &BoxVolumeFields::fieldChanged);
+        if (f) connect(f, &TEntryEdit::changed, this, &BoxVolumeFields::fieldChanged);
 }
 
 void BoxVolumeFields::refresh() {
     // Only fields whose value differs are rewritten: the one just entered keeps its text.
     if (volume_->value() != box_.Vb * 1000.0) volume_->setValue(box_.Vb * 1000.0);
-    if (ql_->value() != box_.Ql) ql_->setValue(box_.Ql);
+    if (ql_ && ql_->value() != box_.Ql) ql_->setValue(box_.Ql);
     if (qb_->value() != box_.Qb) qb_->setValue(box_.Qb);
     if (fill_->value() != box_.fill) fill_->setValue(box_.fill);
 }
 
 void BoxVolumeFields::fieldChanged(int fieldId) {
-    switch (fieldId) {
-    case VolumeField:
-        project_.setVb(volume_->value() * 0.001);
-        break;
-    case QlField:
+    if (fieldId == ids_.volume) {
+        project_.setBoxVolume(box_, volume_->value() * 0.001);
+    } else if (ql_ && fieldId == ids_.ql) {
         box_.Ql = ql_->value();
-        break;
-    case QbField:
+    } else if (fieldId == ids_.qb) {
         box_.Qb = qb_->value();
-        break;
-    case FillField:
+    } else if (fieldId == ids_.fill) {
         box_.fill = fill_->value();
-        break;
-    default:
+    } else {
         return;
     }
     box_.boxChanged = 1;

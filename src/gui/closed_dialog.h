@@ -14,12 +14,22 @@ class TLongEdit;
 class UiHost;
 
 // The fields of one box volume element: volume, losses and filling. Shared by the input
-// windows of the box types; the volume goes through the project so that ports follow it.
+// windows of the box types; the volume goes through the project so that ports and
+// resonances follow it.
 class BoxVolumeFields : public QObject {
     Q_OBJECT
 
 public:
     enum Field { VolumeField = 101, QlField = 102, QbField = 103, FillField = 104 };
+
+    // Which Q fields the group shows: "QL" and "QB", or one "Box Q-value" that sets Qb and
+    // leaves Ql as it is (the two-chamber types).
+    enum class Variant { LossesAndQ, BoxQ };
+    // Field ids; ql is unused in the BoxQ variant.
+    struct Ids {
+        int volume, ql, qb, fill;
+    };
+    static constexpr Ids kClosedIds{VolumeField, QlField, QbField, FillField};
 
     static constexpr double kMinVolume = 0.1;     // l
     static constexpr double kMaxVolume = 10000.0; // l
@@ -27,11 +37,15 @@ public:
     static constexpr double kMaxQ = 15.0;
 
     // Builds the fields into a group box titled `title`, placed in `parent`.
-    BoxVolumeFields(QWidget* parent, const QString& title, TBoxEmbryo& project, TBoxObject& box);
+    BoxVolumeFields(QWidget* parent, const QString& title, TBoxEmbryo& project, TBoxObject& box,
+                    Variant variant = Variant::LossesAndQ, Ids ids = kClosedIds);
 
     [[nodiscard]] QWidget* group() const { return group_; }
+    [[nodiscard]] TBoxObject& box() const { return box_; }
     [[nodiscard]] TDblEdit* volumeField() const { return volume_; }
+    // Null in the BoxQ variant.
     [[nodiscard]] TDblEdit* qlField() const { return ql_; }
+    // "QB", or "Box Q-value" in the BoxQ variant.
     [[nodiscard]] TDblEdit* qbField() const { return qb_; }
     [[nodiscard]] TLongEdit* fillField() const { return fill_; }
 
@@ -46,6 +60,7 @@ private:
 
     TBoxEmbryo& project_;
     TBoxObject& box_;
+    Ids ids_;
     QWidget* group_ = nullptr;
     TDblEdit* volume_ = nullptr;
     TDblEdit* ql_ = nullptr;

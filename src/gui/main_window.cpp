@@ -312,6 +312,7 @@ bool TMainWindow::commandImplemented(int id) const {
     case CommandAction::EditSnapshot:
         return box_ && hasProjectDialog(id, *box_);
     case CommandAction::LoadRearDriverUnit:
+        return box_ && box_->usesRearDriver();
     case CommandAction::SectionNetwork:
     case CommandAction::SectionDriver:
     case CommandAction::NetNetwork:
@@ -321,7 +322,7 @@ bool TMainWindow::commandImplemented(int id) const {
     case CommandAction::FilterExportTotal:
     case CommandAction::SectionExport:
     case CommandAction::NetExport:
-        // Only the reflex bandpass box and the filter projects have these.
+        // Only the filter projects have these.
         return false;
     case CommandAction::NewInstance:
     case CommandAction::Open:
@@ -456,6 +457,8 @@ void TMainWindow::newProject(int code) {
         if (execDialog(notice) == TBaseDialog::ResultOk) showLoadDriverNotice_ = notice.showNextTime();
     }
     if (box_) box_->LoadDriverUnit();
+    // The reflex bandpass drives a second unit from the rear chamber: ask for it too.
+    if (box_ && box_->usesRearDriver()) box_->LoadRearDriverUnit();
     refresh();
 }
 
@@ -655,6 +658,8 @@ void TMainWindow::routeBoxCommand(int id) {
         box_->Calculate(0);
     } else if (action == CommandAction::LoadDriverUnit) {
         box_->LoadDriverUnit();
+    } else if (action == CommandAction::LoadRearDriverUnit) {
+        box_->LoadRearDriverUnit();
     } else {
         openDialogFor(id);
     }

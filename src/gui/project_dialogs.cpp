@@ -1,12 +1,19 @@
 #include "gui/project_dialogs.h"
 
+#include "box/abr_box.h"
+#include "box/bandpass_box.h"
 #include "box/bass_reflex_box.h"
+#include "box/bass_reflex_vel_box.h"
 #include "box/box_embryo.h"
 #include "box/closed_box.h"
+#include "box/double_tuned_box.h"
 #include "core/command_ids.h"
 #include "core/measure_setup.h"
 #include "driver/spk_data.h"
+#include "gui/abr_dialog.h"
+#include "gui/bandpass_dialog.h"
 #include "gui/brefl_dialog.h"
+#include "gui/brefl_dt_dialog.h"
 #include "gui/closed_dialog.h"
 #include "gui/measure_setup_dialog.h"
 #include "gui/snapshot_dialog.h"
@@ -31,18 +38,38 @@ constexpr const char* kRearConfigCaption = "Rear driver unit configuration";
 constexpr const char* kFrontConfigCaption = "Front driver unit configuration";
 
 // The reflex bandpass box names its two configurations.
-constexpr int kReflexBandpassType = 9;
+constexpr int kReflexBandpassType = TBassReflexVelBox::kTypeCode;
 
-bool hasBoxDialog(const TBoxEmbryo& project) {
-    return project.typeCode() == TClosedBox::kTypeCode || project.typeCode() == TBassReflexBox::kTypeCode;
+template <class Dialog, class Project> QWidget* boxDialogFor(const ProjectDialogContext& ctx) {
+    auto* project = dynamic_cast<Project*>(&ctx.project);
+    return project ? new Dialog(ctx.parent, *project, ctx.ui, ctx.notifyChanged) : nullptr;
 }
 
 QWidget* createBoxDialog(const ProjectDialogContext& ctx) {
-    if (auto* closed = dynamic_cast<TClosedBox*>(&ctx.project))
-        return new TClosedDialog(ctx.parent, *closed, ctx.ui, ctx.notifyChanged);
-    if (auto* reflex = dynamic_cast<TBassReflexBox*>(&ctx.project))
-        return new TBreflDialog(ctx.parent, *reflex, ctx.ui, ctx.notifyChanged);
-    return nullptr;
+    switch (ctx.project.typeCode()) {
+    case TClosedBox::kTypeCode:
+        return boxDialogFor<TClosedDialog, TClosedBox>(ctx);
+    case TBassReflexBox::kTypeCode:
+        return boxDialogFor<TBreflDialog, TBassReflexBox>(ctx);
+    case TBassReflexDTBox::kTypeCode:
+        return boxDialogFor<TBreflDTDialog, TBassReflexDTBox>(ctx);
+    case TBassReflexDT2Box::kTypeCode:
+        return boxDialogFor<TBreflDT2Dialog, TBassReflexDT2Box>(ctx);
+    case TAbrBox::kTypeCode:
+        return boxDialogFor<TAbrDialog, TAbrBox>(ctx);
+    case TBP5Box::kTypeCode:
+        return boxDialogFor<TBP5Dialog, TBP5Box>(ctx);
+    case TBP6Box::kTypeCode:
+        return boxDialogFor<TBP6Dialog, TBP6Box>(ctx);
+    case TBP7Box::kTypeCode:
+        return boxDialogFor<TBP7Dialog, TBP7Box>(ctx);
+    case TBP8Box::kTypeCode:
+        return boxDialogFor<TBP8Dialog, TBP8Box>(ctx);
+    case TBassReflexVelBox::kTypeCode:
+        return boxDialogFor<TBreflVelDialog, TBassReflexVelBox>(ctx);
+    default:
+        return nullptr;
+    }
 }
 
 // The free-air SPL as the design stands: a project changed since it was last calculated
@@ -97,14 +124,13 @@ QWidget* createDialog(int commandId, const ProjectDialogContext& ctx) {
 bool hasProjectDialog(int commandId, const TBoxEmbryo& project) {
     switch (commandId) {
     case cmd::Box:
-        return hasBoxDialog(project);
     case cmd::MeasSetup:
     case cmd::DriverConfig:
     case cmd::DriverEdit:
     case cmd::Snapshot:
         return true;
     case cmd::RearDriverConfig:
-        return project.typeCode() == kReflexBandpassType;
+        return project.usesRearDriver();
     default:
         return false;
     }

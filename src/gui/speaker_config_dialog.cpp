@@ -106,10 +106,10 @@ TSpeakerConfigDialog::TSpeakerConfigDialog(QWidget* parent, TBoxEmbryo& project,
 
     auto* drivers = new QGroupBox(tr("Drivers"), page);
     QGridLayout* dg = formGrid(drivers, QStringLiteral("Hz"));
-    const bool pairs = project_.typeCode() == kPairedDriversType;
-    driverCount_ =
-        new TLongEdit(drivers, DriverCountField, "%d", pairs ? 2 : TSpeakerObject::kMinDrivers,
-                      pairs ? 8 : TSpeakerObject::kMaxDrivers, -1, unit_.driverCount, pairs ? 2 : 1);
+    // The type decides the counts it takes (band-pass type 4: pairs).
+    const TBoxEmbryo::DriverCountRange counts = project_.driverCountRange();
+    driverCount_ = new TLongEdit(drivers, DriverCountField, "%d", counts.min, counts.max, -1,
+                                 unit_.driverCount, counts.step);
     extraMass_ = new TDblEdit(drivers, ExtraMassField, "%2.1f", 0.0, TSpeakerObject::kMaxExtraMass * 1000.0,
                               -1.0, unit_.extraMass * 1000.0);
     addFormRow(dg, tr("Number of drivers"), driverCount_, QString(), kWidest);
@@ -241,7 +241,8 @@ void TSpeakerConfigDialog::fieldChanged(int fieldId) {
     bool accepted = false;
     switch (fieldId) {
     case DriverCountField:
-        accepted = unit_.setDriverCount(driverCount_->value());
+        accepted =
+            project_.driverCountAllowed(driverCount_->value()) && unit_.setDriverCount(driverCount_->value());
         break;
     case ExtraMassField:
         accepted = unit_.setExtraMass(extraMass_->value() * 0.001);

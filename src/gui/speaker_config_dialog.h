@@ -38,9 +38,6 @@ public:
     static constexpr const char* kSplFilter = "LAUD frequency resp (*.frd)|*.frd|LEAP (*.gdt)|*.gdt|CLIO "
                                               "(*.txt)|*.txt|MLLSA (*.fmp)|*.fmp|All (*.*)|*.*";
     static constexpr const char* kSplExtension = "frd";
-    // The band-pass type 4 project takes drivers in pairs.
-    static constexpr int kPairedDriversType = 8;
-
     enum Field {
         DriverCountField = 101,
         ExtraMassField = 102,

@@ -4,6 +4,7 @@
 
 #include "app/app_config.h"
 #include "app/command_table.h"
+#include "app/project_types.h"
 #include "box/bass_reflex_box.h"
 #include "box/box_embryo.h"
 #include "box/box_object.h"
@@ -19,7 +20,9 @@
 #include "gui/diagram_view.h"
 #include "gui/info_win.h"
 #include "gui/input_dialog.h"
+#include "gui/long_edit.h"
 #include "gui/print_diagrams_dialog.h"
+#include "gui/speaker_config_dialog.h"
 #include "gui/speaker_unit_dialog.h"
 #include "gui/yankee.h"
 #include "gui_test_support.h"
@@ -39,6 +42,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -264,11 +268,12 @@ INSTANTIATE_TEST_SUITE_P(
                  kKept},
         OpenCase{{0, 0, 0}, "Box project", "Could not read project.\nThe project file is corrupt.", kKept},
         OpenCase{{10, 0, 0, 0}, "Error", kBadData, -1},
-        OpenCase{{15, 0, 0, 0},
-                 "Harlox project",
-                 "Simple passive 2-way filter projects are not available in this version of the program.\nThe "
-                 "project file was not opened.",
-                 kKept},
+        OpenCase{
+            {15, 0, 0, 0},
+            "Harlox project",
+            "Simple passive 2-way filter projects are not available in this version of the program.\nThe "
+            "project file was not opened.",
+            kKept},
         // A closed box (type 0) with its data cut short.
         OpenCase{std::vector<std::uint8_t>(100, 0), "",
                  "Error while reading box data.\nThe project file is corrupt.", TClosedBox::kTypeCode}));
@@ -422,6 +427,152 @@ TEST_F(MainWindowTest, YankeeToolConvertsEachPairBothWays) {
             EXPECT_NEAR(imperial->value() * perImperial[i] / metric->value(), 1.0, 1e-7) << i;
         }
     }
+}
+
+// ---- the ten box types ------------------------------------------------------------------------
+
+struct TypeCase {
+    int command;
+    int code;
+    const char* dialogClass;
+    bool bandpass;
+};
+
+void PrintTo(const TypeCase& c, std::ostream* os) {
+    *os << "type " << c.code;
+}
+
+class MainWindowTypeTest : public MainWindowTest, public ::testing::WithParamInterface<TypeCase> {};
+
+TEST_P(MainWindowTypeTest, NewMakesTheTypeWithItsMenusWindowsAndBoxWindow) {
+    const TypeCase& c = GetParam();
+    if (c.code == 9) {
+        // New > Box > Reflex BandPass lives in the reflex bandpass menu set.
+        host.files.push_back(std::nullopt);
+        host.files.push_back(std::nullopt);
+        window->newProject(9);
+        host.runPosted();
+        host.fileRequests.clear();
+        // The rear unit, asked for after the front one.
+        TSpkData rear;
+        rear.SetDefault();
+        ASSERT_TRUE(rear.Save(dir.file("rear.unt")));
+        host.files.push_back(dir.file("rear.unt"));
+        host.answers.push_back(MessageResult::No); // the empty project is not saved
+    }
+    TBoxEmbryo& box = newProjectWithUnit(c.command);
+    EXPECT_EQ(box.typeCode(), c.code);
+    EXPECT_EQ(window->menuSetKind(), c.code == 9 ? MenuSetKind::ReflexBandpass : MenuSetKind::Box);
+    EXPECT_EQ(window->windowTitle().toStdString(), std::string("Harlox 4.00 - ") + box.typeName());
+    EXPECT_EQ(enabled(cmd::ExportSplWaveModes), c.bandpass);
+    EXPECT_EQ(window->commandAction(cmd::ExportSplWaveModes)->isVisible(), c.bandpass);
+
+    // Every diagram of the type has its window, and Print > Diagrams offers each.
+    std::vector<std::string> models, views, offered;
+    for (const DiagramModel* m : box.diagramWindows())
+        models.push_back(m->title());
+    for (const DiagramView* v : window->projectWindows()->views())
+        views.push_back(v->model()->title());
+    answerDialog = [&offered](QDialog& d) {
+        if (auto* p = qobject_cast<TPrintDiagramsDialog*>(&d))
+            for (int row = 0; row < p->pickList()->count(); ++row)
+                offered.push_back(p->pickList()->item(row)->text().toStdString());
+        return TBaseDialog::ResultCancel;
+    };
+    window->runCommand(cmd::PrintDiagrams);
+    std::sort(models.begin(), models.end());
+    std::sort(views.begin(), views.end());
+    std::sort(offered.begin(), offered.end());
+    EXPECT_EQ(views, models);
+    EXPECT_EQ(offered, models);
+
+    window->runCommand(cmd::Box);
+    QPointer<TBaseDialog> dialog = openDialog<TBaseDialog>();
+    ASSERT_TRUE(dialog);
+    EXPECT_STREQ(dialog->metaObject()->className(), c.dialogClass);
+    EXPECT_FALSE(enabled(cmd::Box)) << "greyed while the window is open";
+    dialog->cancelCommand();
+    drainEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(dialog);
+    EXPECT_TRUE(enabled(cmd::Box));
+
+    // Saved and opened again, it comes back as its type with its menu set.
+    const std::string path = dir.file("type.box");
+    host.files.push_back(path);
+    window->runCommand(cmd::SaveAs);
+    host.messages.clear();
+    window->openProjectFile(path);
+    host.runPosted();
+    EXPECT_TRUE(host.messages.empty());
+    ASSERT_NE(window->boxProject(), nullptr);
+    EXPECT_EQ(window->boxProject()->typeCode(), c.code);
+    EXPECT_EQ(window->menuSetKind(), c.code == 9 ? MenuSetKind::ReflexBandpass : MenuSetKind::Box);
+    EXPECT_EQ(enabled(cmd::ExportSplWaveModes), c.bandpass);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, MainWindowTypeTest,
+    ::testing::Values(TypeCase{cmd::NewClosed, 0, "harlox::TClosedDialog", false},
+                      TypeCase{cmd::NewBassReflex, 1, "harlox::TBreflDialog", false},
+                      TypeCase{cmd::NewBassReflexDT, 2, "harlox::TBreflDTDialog", false},
+                      TypeCase{cmd::NewBassReflexDT2, 3, "harlox::TBreflDT2Dialog", false},
+                      TypeCase{cmd::NewPassiveRadiator, 4, "harlox::TAbrDialog", false},
+                      TypeCase{cmd::NewBandpass1, 5, "harlox::TBP5Dialog", true},
+                      TypeCase{cmd::NewBandpass2, 6, "harlox::TBP6Dialog", true},
+                      TypeCase{cmd::NewBandpass3, 7, "harlox::TBP7Dialog", true},
+                      TypeCase{cmd::NewBandpass4, 8, "harlox::TBP8Dialog", true},
+                      TypeCase{cmd::NewReflexBandpass, 9, "harlox::TBreflVelDialog", false}));
+
+TEST_F(MainWindowTest, ReflexBandpassAsksForTheFrontThenTheRearUnitAndHasRearCommands) {
+    TSpkData unit;
+    unit.SetDefault();
+    ASSERT_TRUE(unit.Save(dir.file("front.unt")));
+    ASSERT_TRUE(unit.Save(dir.file("rear.unt")));
+    host.files = {dir.file("front.unt"), dir.file("rear.unt")};
+    window->newProject(9);
+    host.runPosted();
+    TBoxEmbryo* box = window->boxProject();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(dialogs, std::vector<std::string>{"harlox::TLoadDriverUnitInfoD"}) << "one notice for both";
+    ASSERT_EQ(host.fileRequests.size(), 2u);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(box->front().unitOk, 1);
+    EXPECT_EQ(box->rear().unitOk, 1);
+    EXPECT_EQ(box->rearUnitPath().empty(), false);
+    EXPECT_TRUE(enabled(cmd::Calculate));
+
+    // Rear driver unit > Load... asks again; Cancel keeps the unit.
+    EXPECT_TRUE(enabled(cmd::RearDriverLoad));
+    host.files.push_back(std::nullopt);
+    window->runCommand(cmd::RearDriverLoad);
+    EXPECT_EQ(host.fileRequests.size(), 3u);
+    EXPECT_EQ(box->rear().unitOk, 1);
+
+    // The two configurations, each under its own caption and on its own unit.
+    const std::pair<int, const char*> configs[] = {{cmd::RearDriverConfig, "Rear driver unit configuration"},
+                                                   {cmd::DriverConfig, "Front driver unit configuration"}};
+    for (const auto& [command, caption] : configs) {
+        ASSERT_TRUE(enabled(command)) << caption;
+        window->runCommand(command);
+        QPointer<TSpeakerConfigDialog> cfg = openDialog<TSpeakerConfigDialog>();
+        ASSERT_TRUE(cfg) << caption;
+        EXPECT_EQ(cfg->windowTitle().toStdString(), caption);
+        EXPECT_FALSE(enabled(command)) << caption;
+        test::showActive(cfg);
+        TLongEdit* count = cfg->driverCountField();
+        count->setFocus();
+        QTest::keyClick(count, Qt::Key_Up);
+        drainEvents();
+        host.runPosted();
+        cfg->cancelCommand();
+        drainEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_FALSE(cfg) << caption;
+        EXPECT_TRUE(enabled(command)) << caption;
+    }
+    EXPECT_EQ(box->rear().driverCount, 2);
+    EXPECT_EQ(box->front().driverCount, 2);
 }
 
 } // namespace

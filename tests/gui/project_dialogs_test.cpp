@@ -1,5 +1,6 @@
 #include "gui/project_dialogs.h"
 
+#include "app/box_factory.h"
 #include "box/bass_reflex_box.h"
 #include "box/closed_box.h"
 #include "core/command_ids.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,21 @@ TEST_F(ProjectDialogsTest, DialogsFitTheirWidestContent) {
             expectNothingClipped(conn);
         }
         w->close();
+    }
+}
+
+TEST_F(ProjectDialogsTest, TheBoxWindowsOfTheTwoChamberAndRadiatorTypesFitTheirContent) {
+    QWidget parent;
+    for (int code = 2; code <= 9; ++code) {
+        std::unique_ptr<TBoxEmbryo> project = makeBoxProject(code, ui);
+        project->front().SetDefaultUnit();
+        // Large volumes give the widest box fields.
+        project->setBoxVolume(*project->boxElement(), 9.9);
+        QWidget* w = openProjectDialog(cmd::Box, {*project, ui, &parent, [](int) {}});
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w)) << code;
+        expectNothingClipped(w);
+        w->close();
+        delete w;
     }
 }
 

@@ -1,12 +1,15 @@
 // Runs the desktop program's main window with a scripted host, loads the built-in driver
-// unit into a new box project and writes pictures of the windows into the folder given as
-// the first argument, to look at them:
-//   shell_screenshots /tmp/shots [closed|reflex] [--stay SECONDS]
-// With --stay the window stays up (for a screenshot of the whole screen) before it quits.
+// unit into a new box project and writes pictures of the windows (the box input window too)
+// into the folder given as the first argument, to look at them:
+//   shell_screenshots /tmp/shots [closed|reflex|dt1|dt2|abr|bp1|bp2|bp3|bp4|reflexbp] [--quickbox] [--stay
+//   SECONDS]
+// With --quickbox the box window's "&Quick box" sizes the enclosure first. With --stay the window stays up
+// (for a screenshot of the whole screen) before it quits.
 #include "box/box_embryo.h"
 #include "core/command_ids.h"
 #include "core/program_dir.h"
 #include "driver/spk_data.h"
+#include "gui/base_dialog.h"
 #include "gui/box_project_windows.h"
 #include "gui/diagram_view.h"
 #include "gui/info_win.h"
@@ -16,9 +19,12 @@
 #include "scripted_ui_host.h"
 #include "temp_dir.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPrinter>
@@ -32,11 +38,21 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: shell_screenshots FOLDER [closed|reflex] [--stay SECONDS]\n");
+        std::fprintf(stderr,
+                     "usage: shell_screenshots FOLDER [closed|reflex|dt1|dt2|abr|bp1|bp2|bp3|bp4|reflexbp] "
+                     "[--quickbox] [--stay SECONDS]\n");
         return 2;
     }
     const QString out = args[1] + QLatin1Char('/');
-    const bool reflex = args.contains(QStringLiteral("reflex"));
+    // The box type by its batch-tool name; the project type code is its place here.
+    const QStringList types{QStringLiteral("closed"),  QStringLiteral("reflex"), QStringLiteral("dt1"),
+                            QStringLiteral("dt2"),     QStringLiteral("abr"),    QStringLiteral("bp1"),
+                            QStringLiteral("bp2"),     QStringLiteral("bp3"),    QStringLiteral("bp4"),
+                            QStringLiteral("reflexbp")};
+    int code = 0;
+    for (int i = 0; i < static_cast<int>(types.size()); ++i)
+        if (args.contains(types[i])) code = i;
+    const bool quickBox = args.contains(QStringLiteral("--quickbox"));
     const qsizetype stayAt = args.indexOf(QStringLiteral("--stay"));
     const int stay = stayAt > 0 ? args.value(stayAt + 1).toInt() : 0;
     const auto settle = [] {
@@ -88,10 +104,27 @@ int main(int argc, char** argv) {
     shot(&window, QStringLiteral("main_empty"));
 
     host.files.push_back(dir.file("default.unt"));
-    window.runCommand(reflex ? cmd::NewBassReflex : cmd::NewClosed);
+    host.files.push_back(dir.file("default.unt")); // the reflex bandpass's rear unit
+    window.newProject(code);
     host.runPosted();
     settle();
     shot(&window, QStringLiteral("main"));
+
+    // The box input window, beside the project's windows.
+    window.runCommand(cmd::Box);
+    settle();
+    for (TBaseDialog* d : window.findChildren<TBaseDialog*>()) {
+        if (!d->isVisible()) continue;
+        if (const QMenuBar* bar = d->findChild<QMenuBar*>(); quickBox && bar && !bar->actions().isEmpty()) {
+            bar->actions().front()->menu()->actions().back()->trigger();
+            host.runPosted();
+            settle();
+        }
+        shot(d, QStringLiteral("box_") +
+                    QString::fromLatin1(d->metaObject()->className()).section(QStringLiteral("::"), -1));
+        d->close();
+    }
+    settle();
 
     BoxProjectWindows* w = window.projectWindows();
     window.boxProject()->setProjectFileName(dir.file("two way bookshelf.box"));

@@ -1,5 +1,6 @@
 #include "gui/speaker_config_dialog.h"
 
+#include "box/bandpass_box.h"
 #include "box/closed_box.h"
 #include "core/format.h"
 #include "driver/speaker_object.h"
@@ -97,6 +98,35 @@ TEST_F(SpeakerConfigDialogTest, BrowseChoosesTheMeasuredFile) {
     // The automatic offset was found by the calculation and is shown.
     EXPECT_EQ(dialog->levelOffsetField()->text(),
               QString::fromStdString(strprintf("%2.1f", unit().levelOffsetDb)));
+}
+
+// Bandpass 4 drives its cones in pairs: 2 .. 8 in steps of 2.
+TEST(DriverCountRange, BandpassFourStepsInPairs) {
+    test::ScriptedUiHost ui;
+    TBP8Box project(ui);
+    project.front().SetDefaultUnit();
+    ASSERT_EQ(project.front().driverCount, 2);
+    TSpeakerConfigDialog dialog(nullptr, project, project.front(), ui);
+    test::showActive(&dialog);
+    TLongEdit* count = dialog.driverCountField();
+    EXPECT_EQ(count->entry().minimum(), 2);
+    EXPECT_EQ(count->entry().maximum(), 8);
+    std::vector<int> seen;
+    for (int i = 0; i < 4; ++i) {
+        count->setFocus();
+        QTest::keyClick(count, Qt::Key_Up);
+        test::drainEvents();
+        seen.push_back(project.front().driverCount);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{4, 6, 8, 8}));
+    // A count typed between two pairs snaps to one.
+    count->setFocus();
+    count->selectAll();
+    QTest::keyClicks(count, QStringLiteral("3"));
+    QTest::keyClick(count, Qt::Key_Return);
+    test::drainEvents();
+    EXPECT_EQ(project.front().driverCount, 4);
+    EXPECT_EQ(count->text(), QStringLiteral("4"));
 }
 
 } // namespace

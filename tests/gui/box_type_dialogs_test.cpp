@@ -1,0 +1,540 @@
+// The input windows of the two-chamber, passive radiator and reflex bandpass types.
+#include "app/box_factory.h"
+#include "box/abr_box.h"
+#include "box/abr_object.h"
+#include "box/bandpass_box.h"
+#include "box/bass_reflex_vel_box.h"
+#include "box/box_object.h"
+#include "box/double_tuned_box.h"
+#include "box/port_object.h"
+#include "core/command_ids.h"
+#include "core/constants.h"
+#include "core/format.h"
+#include "gui/abr_dialog.h"
+#include "gui/bandpass_dialog.h"
+#include "gui/brefl_dt_dialog.h"
+#include "gui/closed_dialog.h"
+#include "gui/dbl_edit.h"
+#include "gui/long_edit.h"
+#include "gui/port_fields.h"
+#include "gui/project_dialogs.h"
+#include "dialog_test_support.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace harlox {
+namespace {
+
+QString shown(const char* format, double v) {
+    return QString::fromStdString(strprintf(format, v));
+}
+
+// The label of a field, as its row shows it.
+std::string labelOf(const QWidget* dialog, const QWidget* field) {
+    for (const QLabel* l : dialog->findChildren<QLabel*>())
+        if (l->buddy() == field) return l->text().toStdString();
+    return {};
+}
+
+std::vector<std::string> groupTitles(const QWidget* dialog) {
+    std::vector<std::string> titles;
+    for (const QGroupBox* g : dialog->findChildren<QGroupBox*>())
+        titles.push_back(g->title().toStdString());
+    return titles;
+}
+
+QMenu* optimizeMenu(const QWidget* dialog) {
+    const QMenuBar* bar = dialog->findChild<QMenuBar*>();
+    if (!bar || bar->actions().isEmpty()) return nullptr;
+    return bar->actions().front()->menu();
+}
+
+// ---- every window: caption, help, groups, menu, distinct field ids -------------------------
+
+struct WindowCase {
+    int type;
+    const char* caption;
+    const char* helpFile;
+    std::vector<std::string> groups;
+    std::vector<std::string> menu; // the "&Optimize" items; only "&Quick box" is enabled
+};
+
+void PrintTo(const WindowCase& c, std::ostream* os) {
+    *os << "type " << c.type;
+}
+
+const std::vector<std::string> kDtGroups{"Rear box", "Rear port", "Front box", "Front port"};
+const std::vector<std::string> kFitAndQuick{"&By frequency fit...", "&Quick box"};
+const std::vector<std::string> kAllThree{"By &table lookup...", "By &frequency fit...", "&Quick box"};
+
+class BoxWindowTest : public test::DialogTest, public ::testing::WithParamInterface<WindowCase> {};
+
+TEST_P(BoxWindowTest, OpensForItsTypeWithItsGroupsAndGreyedOptimisations) {
+    const WindowCase& c = GetParam();
+    std::unique_ptr<TBoxEmbryo> project = makeBoxProject(c.type, ui);
+    ASSERT_TRUE(project);
+    QWidget parent;
+    ASSERT_TRUE(hasProjectDialog(cmd::Box, *project));
+    QPointer<QWidget> w = openProjectDialog(cmd::Box, {*project, ui, &parent, [](int) {}});
+    ASSERT_TRUE(w);
+    auto* dialog = qobject_cast<TBaseDialog*>(w.data());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle().toStdString(), c.caption);
+    EXPECT_EQ(dialog->helpFile().toStdString(), c.helpFile);
+    EXPECT_EQ(groupTitles(dialog), c.groups);
+
+    QMenu* menu = optimizeMenu(dialog);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), QStringLiteral("&Optimize"));
+    std::vector<std::string> items;
+    for (const QAction* a : menu->actions()) {
+        items.push_back(a->text().toStdString());
+        EXPECT_EQ(a->isEnabled(), a->text() == QStringLiteral("&Quick box")) << items.back();
+    }
+    EXPECT_EQ(items, c.menu);
+
+    std::set<int> ids;
+    const QList<TEntryEdit*> fields = dialog->findChildren<TEntryEdit*>();
+    for (const TEntryEdit* f : fields) {
+        EXPECT_TRUE(ids.insert(f->fieldId()).second) << "id " << f->fieldId() << " twice";
+        EXPECT_FALSE(labelOf(dialog, f).empty()) << "id " << f->fieldId() << " has no label";
+    }
+    EXPECT_EQ(dialog->findChildren<QCheckBox*>().size(), 1);
+    w->close();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, BoxWindowTest,
+    ::testing::Values(
+        WindowCase{2, "Double tuned bassreflex box", "brefldt1.txt", kDtGroups, kFitAndQuick},
+        WindowCase{3, "Double tuned bassreflex box type 2", "brefldt2.txt", kDtGroups, kFitAndQuick},
+        WindowCase{4, "ABR box", "abr.txt", {"Box", "ABR"}, kAllThree},
+        WindowCase{5, "Bandpass box type 1", "bp1.txt", {"Rear box", "Front box", "Port"}, kAllThree},
+        WindowCase{6,
+                   "Bandpass box type 2",
+                   "bp2.txt",
+                   {"Rear box", "Rear port", "Front box", "Front port"},
+                   kFitAndQuick},
+        WindowCase{7,
+                   "Bandpass box type 3",
+                   "bp3.txt",
+                   {"Rear box", "Rear port", "Front box", "Front port"},
+                   kFitAndQuick},
+        WindowCase{8,
+                   "Bandpass box type 4",
+                   "bp4.txt",
+                   {"Side boxes", "Side ports", "Middle box", "Middle port"},
+                   kFitAndQuick},
+        WindowCase{9,
+                   "Reflex bandpass box",
+                   "brefl.txt",
+                   {"Front box", "Port", "Rear box", "Rear port/variovent"},
+                   {"By &frequency fit...", "&Quick box"}}));
+
+// ---- the field tables with fixed ids --------------------------------------------------------
+
+struct FieldSpec {
+    std::string label;
+    double min, max;
+    bool readOnly;
+};
+
+// Every entry field of the dialog by id: label, range, read-only.
+std::map<int, FieldSpec> fieldTable(const QWidget* dialog) {
+    std::map<int, FieldSpec> t;
+    for (const TEntryEdit* f : dialog->findChildren<TEntryEdit*>()) {
+        FieldSpec s{labelOf(dialog, f), 0.0, 0.0, f->isReadOnly()};
+        if (const auto* d = qobject_cast<const TDblEdit*>(f)) {
+            s.min = d->entry().minimum();
+            s.max = d->entry().maximum();
+        } else if (const auto* l = qobject_cast<const TLongEdit*>(f)) {
+            s.min = l->entry().minimum();
+            s.max = l->entry().maximum();
+        }
+        t[f->fieldId()] = s;
+    }
+    return t;
+}
+
+void expectFields(const QWidget* dialog, const std::map<int, FieldSpec>& want) {
+    const std::map<int, FieldSpec> got = fieldTable(dialog);
+    ASSERT_EQ(got.size(), want.size());
+    for (const auto& [id, w] : want) {
+        const auto it = got.find(id);
+        ASSERT_NE(it, got.end()) << "no field " << id;
+        EXPECT_EQ(it->second.label, w.label) << id;
+        EXPECT_EQ(it->second.readOnly, w.readOnly) << id;
+        if (!w.readOnly) {
+            EXPECT_DOUBLE_EQ(it->second.min, w.min) << id;
+            EXPECT_DOUBLE_EQ(it->second.max, w.max) << id;
+        }
+    }
+}
+
+constexpr double kMinArea = 0.7853981633975;
+constexpr double kMaxArea = 7853.9816339750005;
+
+TEST(BoxWindowFields, DoubleTunedAndPassiveRadiatorWindowsHaveTheirIdsAndRanges) {
+    test::ScriptedUiHost ui;
+    TBassReflexDTBox dt(ui);
+    TBreflDTDialog dtDialog(nullptr, dt, ui);
+    expectFields(&dtDialog, {
+                                {101, {"Fill", 0, 100, false}},
+                                {102, {"Box Q-value", 3, 15, false}},
+                                {105, {"Box volume", 0.1, 10000, false}},
+                                {106, {"Fill", 0, 100, false}},
+                                {107, {"Box Q-value", 3, 15, false}},
+                                {108, {"Box volume", 0.1, 10000, false}},
+                                {109, {"Area", kMinArea, kMaxArea, false}},
+                                {110, {"Diameter", 1, 100, false}},
+                                {111, {"Res. freq.", 0, 0, true}},
+                                {112, {"Length", 0, 1000, false}},
+                                {113, {"Number of vents", 1, 9, false}},
+                                {114, {"Area", kMinArea, kMaxArea, false}},
+                                {115, {"Diameter", 1, 100, false}},
+                                {116, {"Res. freq.", 0, 0, true}},
+                                {117, {"Length", 0, 1000, false}},
+                                {118, {"Number of vents", 1, 9, false}},
+                            });
+    TAbrBox abr(ui);
+    TAbrDialog abrDialog(nullptr, abr, ui);
+    expectFields(&abrDialog, {
+                                 {101, {"Fill", 0, 100, false}},
+                                 {103, {"QB", 3, 15, false}},
+                                 {104, {"QL", 3, 15, false}},
+                                 {105, {"Box volume", 0.1, 10000, false}},
+                                 {110, {"Fb", 0.1, 100000, false}},
+                                 {111, {"Fp", 0.1, 100000, false}},
+                                 {112, {"Mmp", 0.001, 1000, false}},
+                                 {113, {"# ABR units", 1, 9, false}},
+                                 {115, {"Sd", 1e-06, 100000, false}},
+                                 {116, {"Vap", 0.0001, 100000, false}},
+                                 {117, {"Xmax", 0, 1000, false}},
+                             });
+    EXPECT_EQ(abrDialog.nonLinearBox()->text(), QStringLiteral("&Simulate non lin."));
+    EXPECT_EQ(dtDialog.nonLinearBox()->text(), QStringLiteral("&Sim. port nonlinearity"));
+}
+
+// ---- double tuned: the coupled fields and the resonance display -----------------------------
+
+// The two resonances of the chambers and ports, from their masses and compliances.
+struct Resonances {
+    double low, high;
+};
+double portMass(const TPortObject& p) {
+    return p.ports == 1 ? 1.18 * (p.L + 0.6 * p.D) / p.Seff : 1.18 * (p.L + 1.7 * p.D) / p.Seff / p.ports;
+}
+double compliance(const TBoxObject& b) {
+    return (1.0 + 0.002 * b.fill) * b.Vb / 142000.0;
+}
+// mInner: the port between the chambers; mOuter: the port to the outside; cDriver: the chamber
+// behind the driver.
+Resonances resonances(double cDriver, double cOther, double mInner, double mOuter, bool type2) {
+    const double a = mInner * mOuter * cDriver * cOther;
+    const double b = type2 ? -((cDriver + cOther) * mOuter + mInner * cOther)
+                           : -((cDriver + cOther) * mOuter + mInner * cDriver);
+    const double d = std::sqrt(b * b - 4.0 * a);
+    return {std::sqrt((-b - d) / (2.0 * a)) / (2.0 * kPi), std::sqrt((-b + d) / (2.0 * a)) / (2.0 * kPi)};
+}
+
+template <class Box, class Dialog> class DoubleTunedDialogTest : public test::ProjectTest<Box> {
+protected:
+    void SetUp() override {
+        test::ProjectTest<Box>::SetUp();
+        dialog = std::make_unique<Dialog>(nullptr, *this->project, this->ui);
+        test::showActive(dialog.get());
+    }
+    std::unique_ptr<Dialog> dialog;
+};
+
+class DoubleTuned1DialogTest : public DoubleTunedDialogTest<TBassReflexDTBox, TBreflDTDialog> {};
+class DoubleTuned2DialogTest : public DoubleTunedDialogTest<TBassReflexDT2Box, TBreflDT2Dialog> {};
+
+TEST_F(DoubleTuned1DialogTest, DiameterAndAreaAreCoupledAndTheLengthStays) {
+    TPortObject& rear = project->rearPort();
+    const double length = rear.L;
+    enter(dialog->rearPortFields().diameterField(), QStringLiteral("10"));
+    EXPECT_DOUBLE_EQ(rear.D, 0.1);
+    EXPECT_NEAR(rear.S, kPi * 0.01 / 4.0, 1e-15);
+    EXPECT_EQ(dialog->rearPortFields().areaField()->text(), shown("%2.1f", kPi * 100.0 / 4.0));
+    EXPECT_DOUBLE_EQ(rear.Seff, TPortObject::effectiveArea(rear.S, rear.flare));
+    enter(dialog->rearPortFields().areaField(), QStringLiteral("50"));
+    EXPECT_NEAR(rear.D, 2.0 * std::sqrt(0.005 / kPi), 1e-15);
+    EXPECT_EQ(dialog->rearPortFields().diameterField()->text(), shown("%2.1f", 2.0 * std::sqrt(50.0 / kPi)));
+    EXPECT_DOUBLE_EQ(rear.L, length) << "a dimension edit moves the resonance, not the length";
+
+    // "Box Q-value" is Qb; Ql stays.
+    const double ql = project->frontBox().Ql;
+    enter(dialog->frontBoxFields().qbField(), QStringLiteral("4.5"));
+    EXPECT_DOUBLE_EQ(project->frontBox().Qb, 4.5);
+    EXPECT_DOUBLE_EQ(project->frontBox().Ql, ql);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(beeps, 0);
+}
+
+TEST_F(DoubleTuned1DialogTest, EveryEditRefreshesBothResonancesRearLowFrontHigh) {
+    const double spl = project->SPL[0];
+    const struct {
+        QLineEdit* field;
+        const char* text;
+    } edits[] = {
+        {dialog->rearBoxFields().volumeField(), "60"}, {dialog->frontBoxFields().volumeField(), "25"},
+        {dialog->frontBoxFields().fillField(), "50"},  {dialog->rearPortFields().lengthField(), "30"},
+        {dialog->frontPortFields().ventsField(), "2"}, {dialog->frontPortFields().diameterField(), "8"},
+    };
+    for (const auto& e : edits) {
+        enter(e.field, QString::fromLatin1(e.text));
+        const Resonances r = resonances(compliance(project->rearBox()), compliance(project->frontBox()),
+                                        portMass(project->rearPort()), portMass(project->frontPort()), false);
+        EXPECT_NEAR(project->rearPort().fp, r.low, 1e-9 * r.low) << e.text;
+        EXPECT_NEAR(project->frontPort().fp, r.high, 1e-9 * r.high) << e.text;
+        EXPECT_EQ(dialog->rearPortFields().resonanceField()->text(), shown("%2.1f", r.low)) << e.text;
+        EXPECT_EQ(dialog->frontPortFields().resonanceField()->text(), shown("%2.1f", r.high)) << e.text;
+    }
+    EXPECT_NE(project->SPL[0], spl) << "the project recalculated";
+
+    dialog->nonLinearBox()->click();
+    EXPECT_TRUE(TPortObject::nonLinear());
+    EXPECT_EQ(project->rearPort().portChanged + project->frontPort().portChanged, 2);
+}
+
+TEST_F(DoubleTuned2DialogTest, TheFrontPortShowsTheLowResonance) {
+    enter(dialog->rearBoxFields().volumeField(), QStringLiteral("15"));
+    const Resonances r = resonances(compliance(project->frontBox()), compliance(project->rearBox()),
+                                    portMass(project->rearPort()), portMass(project->frontPort()), true);
+    EXPECT_EQ(dialog->frontPortFields().resonanceField()->text(), shown("%2.1f", r.low));
+    EXPECT_EQ(dialog->rearPortFields().resonanceField()->text(), shown("%2.1f", r.high));
+}
+
+// ---- passive radiator: Fp, Fb and Mmp refresh one another; Xmax gates the simulation --------
+
+class AbrDialogTest : public test::ProjectTest<TAbrBox> {
+protected:
+    void SetUp() override {
+        ProjectTest::SetUp();
+        dialog = std::make_unique<TAbrDialog>(nullptr, *project, ui);
+        test::showActive(dialog.get());
+    }
+    // Fp and Fb of the radiator's present fields, computed here.
+    static double fp(const TAbrObject& r) {
+        const double a = std::sqrt(r.Sd / kPi);
+        const double mms = r.Mmp + 3.15 * a * a * a;
+        const double cmp = r.Vap / 142000.0 / (r.Sd * r.Sd);
+        return 1.0 / (2.0 * kPi * std::sqrt(mms * cmp));
+    }
+    static double fb(const TAbrObject& r, const TBoxObject& box) {
+        const double a = std::sqrt(r.Sd / kPi);
+        const double mms = r.Mmp + 3.15 * a * a * a;
+        const double veff = box.Vb * (1.0 + 0.002 * box.fill);
+        const double cm = 1.0 / 142000.0 / (1.0 / (veff / r.units) + 1.0 / r.Vap) / (r.Sd * r.Sd);
+        return 1.0 / (2.0 * kPi * std::sqrt(mms * cm));
+    }
+    std::unique_ptr<TAbrDialog> dialog;
+};
+
+TEST_F(AbrDialogTest, EachRadiatorEditRefreshesTheCoupledFields) {
+    TAbrObject& r = project->abr();
+    const double spl = project->SPL[0];
+    const struct {
+        QLineEdit* field;
+        const char* text;
+    } edits[] = {
+        {dialog->vapField(), "50"},
+        {dialog->sdField(), "500"},
+        {dialog->mmpField(), "40"},
+        {dialog->unitsField(), "2"},
+        {dialog->boxFields().volumeField(), "80"},
+        {dialog->boxFields().fillField(), "40"},
+    };
+    for (const auto& e : edits) {
+        enter(e.field, QString::fromLatin1(e.text));
+        EXPECT_EQ(dialog->fpField()->text(), shown("%2.1f", fp(r))) << e.text;
+        EXPECT_EQ(dialog->fbField()->text(), shown("%2.1f", fb(r, project->box()))) << e.text;
+    }
+    // A resonance entered sets the mass.
+    enter(dialog->fpField(), QStringLiteral("30"));
+    EXPECT_NEAR(fp(r), 30.0, 1e-9);
+    EXPECT_EQ(dialog->mmpField()->text(), shown("%3.1f", r.Mmp * 1000.0));
+    EXPECT_EQ(dialog->fbField()->text(), shown("%2.1f", fb(r, project->box())));
+    // Fb entered sets the mass for the box without its fill; the calculation then shows the
+    // in-box resonance with the fill again.
+    enter(dialog->fbField(), QStringLiteral("45"));
+    TBoxObject unfilled = project->box();
+    unfilled.fill = 0;
+    EXPECT_NEAR(fb(r, unfilled), 45.0, 1e-9);
+    EXPECT_EQ(dialog->fpField()->text(), shown("%2.1f", fp(r)));
+    EXPECT_EQ(dialog->mmpField()->text(), shown("%3.1f", r.Mmp * 1000.0));
+    EXPECT_NE(project->SPL[0], spl) << "the project recalculated";
+}
+
+TEST_F(AbrDialogTest, DefaultsAndFpOfFiftyPointZeroTwoKeepTheMass) {
+    EXPECT_EQ(dialog->mmpField()->text(), QStringLiteral("10.0"));
+    EXPECT_EQ(dialog->sdField()->text(), QStringLiteral("300.0"));
+    enter(dialog->fpField(), QStringLiteral("50.02"));
+    EXPECT_EQ(dialog->mmpField()->text(), QStringLiteral("10.0"));
+}
+
+TEST_F(AbrDialogTest, NoExcursionLimitClearsAndDisablesTheSimulation) {
+    QCheckBox* sim = dialog->nonLinearBox();
+    sim->click();
+    EXPECT_EQ(project->abr().nonLinear, 1);
+    enter(dialog->xmaxField(), QStringLiteral("0"));
+    EXPECT_FALSE(sim->isEnabled() || sim->isChecked());
+    EXPECT_EQ(project->abr().nonLinear, 1) << "the flag itself stays";
+    enter(dialog->xmaxField(), QStringLiteral("5"));
+    EXPECT_TRUE(sim->isEnabled() && sim->isChecked());
+    EXPECT_DOUBLE_EQ(project->abr().Xmax, 0.005);
+    sim->click();
+    enter(dialog->xmaxField(), QStringLiteral("0"));
+    enter(dialog->xmaxField(), QStringLiteral("6"));
+    EXPECT_TRUE(sim->isEnabled() && !sim->isChecked());
+}
+
+// ---- the bandpass windows: volumes tune the ports, port refusals per port --------------------
+
+template <class Box, class Dialog> class ChamberDialogTest : public test::ProjectTest<Box> {
+protected:
+    void SetUp() override {
+        test::ProjectTest<Box>::SetUp();
+        dialog = std::make_unique<Dialog>(nullptr, *this->project, this->ui);
+        test::showActive(dialog.get());
+    }
+    std::unique_ptr<Dialog> dialog;
+};
+
+class Bp1DialogTest : public ChamberDialogTest<TBP5Box, TBP5Dialog> {};
+class Bp3DialogTest : public ChamberDialogTest<TBP7Box, TBP7Dialog> {};
+
+TEST_F(Bp1DialogTest, TheFrontBoxTunesThePortTheRearBoxDoesNot) {
+    TPortObject& port = project->port();
+    enter(dialog->box1Fields().volumeField(), QStringLiteral("33"));
+    EXPECT_DOUBLE_EQ(project->rearBox().Vb, 0.033);
+    EXPECT_NE(port.Vbox, 0.033);
+    enter(dialog->box2Fields().volumeField(), QStringLiteral("22"));
+    EXPECT_DOUBLE_EQ(port.Vbox, 0.022);
+    EXPECT_EQ(dialog->port1Fields().tuningField()->text(), shown("%2.2f", port.fp));
+    const double ql = project->frontBox().Ql;
+    enter(dialog->box2Fields().qbField(), QStringLiteral("12"));
+    EXPECT_DOUBLE_EQ(project->frontBox().Qb, 12.0);
+    EXPECT_DOUBLE_EQ(project->frontBox().Ql, ql);
+    // One port: the switch sits in its group.
+    ASSERT_EQ(dialog->nonLinearBox(), dialog->port1Fields().nonLinearBox());
+    dialog->nonLinearBox()->click();
+    EXPECT_TRUE(TPortObject::nonLinear());
+}
+
+TEST_F(Bp3DialogTest, EachPortRefusesWhatCannotBeBuiltUnderTheWindowsCaption) {
+    PortFields* ports[] = {&dialog->port1Fields(), dialog->port2Fields()};
+    ASSERT_NE(ports[1], nullptr);
+    for (PortFields* p : ports) {
+        const struct {
+            TDblEdit* field;
+            const char* text;
+            const char* message;
+        } cases[] = {
+            {p->tuningField(), "1000", "Port length < 0"},
+            {p->diameterField(), "1", "Portlength < 0"},
+            {p->flareRadiusField(), "5", "Flare radius must be greater than half the port length"},
+        };
+        // Both ports of the window are ready to refuse: long enough for the flare check.
+        p->port().setLength(0.2);
+        p->refresh();
+        for (const auto& c : cases) {
+            ui.messages.clear();
+            const TPortObject before = p->port();
+            const QString text = c.field->text();
+            enter(c.field, QString::fromLatin1(c.text));
+            ASSERT_EQ(ui.messages.size(), 1u) << c.text;
+            EXPECT_EQ(ui.lastMessage().text, c.message);
+            EXPECT_EQ(ui.lastMessage().caption, "Bandpass box type 3");
+            EXPECT_EQ(c.field->text(), text);
+            EXPECT_TRUE(p->port().L == before.L && p->port().D == before.D && p->port().fp == before.fp);
+        }
+    }
+    // Each box tunes its own port.
+    enter(dialog->box2Fields().volumeField(), QStringLiteral("17"));
+    EXPECT_DOUBLE_EQ(project->port2Element()->Vbox, 0.017);
+    EXPECT_NE(project->portElement()->Vbox, 0.017);
+    dialog->nonLinearBox()->click();
+    EXPECT_EQ(project->portElement()->portChanged + project->port2Element()->portChanged, 2);
+}
+
+class ReflexBandpassDialogTest : public ChamberDialogTest<TBassReflexVelBox, TBreflVelDialog> {};
+
+TEST_F(ReflexBandpassDialogTest, TheVentResistanceSitsWithTheRearVentAndReachesTheModel) {
+    TDblEdit* r = dialog->ventResistanceField();
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(labelOf(dialog.get(), r), "Vent resistance");
+    EXPECT_TRUE(dialog->port2Fields()->group()->isAncestorOf(r));
+    EXPECT_DOUBLE_EQ(r->entry().minimum(), 0.0);
+    EXPECT_DOUBLE_EQ(r->entry().maximum(), 1e7);
+    enter(r, QStringLiteral("25000"));
+    EXPECT_DOUBLE_EQ(project->ventResistance, 25000.0);
+    EXPECT_EQ(r->text(), QStringLiteral("25000"));
+    enter(r, QStringLiteral("20000000"));
+    EXPECT_DOUBLE_EQ(project->ventResistance, 25000.0) << "out of range";
+    EXPECT_EQ(beeps, 1);
+}
+
+// ---- Quick box through the menu ------------------------------------------------------------
+
+class QuickBoxMenuTest : public test::DialogTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(QuickBoxMenuTest, SizesTheBoxShowsItAndRecalculates) {
+    std::unique_ptr<TBoxEmbryo> project = makeBoxProject(GetParam(), ui);
+    project->front().SetDefaultUnit();
+    if (project->usesRearDriver()) project->rear().SetDefaultUnit();
+    project->Calculate(0);
+    ui.runPosted();
+    QWidget parent;
+    QPointer<QWidget> w = openProjectDialog(cmd::Box, {*project, ui, &parent, {}});
+    ASSERT_TRUE(w);
+    test::showActive(w);
+    QAction* quick = optimizeMenu(w)->actions().back();
+    ASSERT_EQ(quick->text(), QStringLiteral("&Quick box"));
+    const double before = project->boxElement()->Vb;
+    const double spl = project->SPL[0];
+    quick->trigger();
+    settle();
+    EXPECT_NE(project->boxElement()->Vb, before);
+    EXPECT_NE(project->SPL[0], spl) << "recalculated";
+    EXPECT_EQ(project->boxElement()->boxChanged, 0) << "recalculated";
+    // Every box volume field shows its box.
+    for (const BoxVolumeFields* b : w->findChildren<BoxVolumeFields*>())
+        EXPECT_EQ(b->volumeField()->text(), shown("%2.1f", b->box().Vb * 1000.0));
+    EXPECT_TRUE(ui.messages.empty());
+    w->close();
+}
+
+TEST_P(QuickBoxMenuTest, WithoutADriverNothingHappensAndNothingIsSaid) {
+    std::unique_ptr<TBoxEmbryo> project = makeBoxProject(GetParam(), ui);
+    QWidget parent;
+    QPointer<QWidget> w = openProjectDialog(cmd::Box, {*project, ui, &parent, {}});
+    ASSERT_TRUE(w);
+    const double before = project->boxElement()->Vb;
+    optimizeMenu(w)->actions().back()->trigger();
+    settle();
+    EXPECT_EQ(project->boxElement()->Vb, before);
+    EXPECT_TRUE(ui.messages.empty());
+    w->close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, QuickBoxMenuTest, ::testing::Values(2, 3, 4, 5, 6, 7, 8, 9));
+
+} // namespace
+} // namespace harlox
