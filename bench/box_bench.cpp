@@ -1,17 +1,18 @@
 // One full box calculation (flag 0) at 500 points with the Cms non-linearity on, so the
-// driver chain runs twice. The plain run recalculates unchanged inputs (the Calculate
-// command); "changed" marks the box changed first, as every step of a frequency fit does;
-// "regrid" marks the setup changed, so the grid, the box and port impedances and the driver
-// data are all rebuilt as well.
-#include "box/bass_reflex_box.h"
+// driver chain runs twice, for each of the ten box types. The plain run recalculates unchanged
+// inputs (the Calculate command); "changed" marks the boxes changed first, as every step of a
+// frequency fit does; "regrid" marks the setup changed, so the grid, the box and port
+// impedances and the driver data are all rebuilt as well.
+#include "app/box_factory.h"
+#include "box/box_embryo.h"
 #include "box/box_object.h"
-#include "box/closed_box.h"
 #include "box/port_object.h"
 #include "core/measure_setup.h"
 
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -35,28 +36,46 @@ private:
     CommandStateModel commands_;
 };
 
-template <typename Box> std::unique_ptr<Box> makeBox(SilentHost& host) {
+struct BoxType {
+    const char* name;
+    int code;
+};
+
+constexpr BoxType kTypes[] = {
+    {"closed", 0}, {"bassreflex", 1}, {"dt1", 2}, {"dt2", 3}, {"abr", 4},
+    {"bp1", 5},    {"bp2", 6},        {"bp3", 7}, {"bp4", 8}, {"reflexbp", 9},
+};
+
+// A sensible design of the built-in unit: the quick box where the type has one, else 40 litres
+// (and a 35 Hz port for the bass reflex box).
+std::unique_ptr<TBoxEmbryo> makeBox(int code, SilentHost& host) {
     MeasureSetup& s = sharedSetup();
     s.setValuesToDefaults();
     s.pointCount = kMaxPoints;
     s.setUg(20.0);
-    auto box = std::make_unique<Box>(host);
-    box->front().SetDefaultUnit();
-    box->front().cmsNonlinear = 1;
+    std::unique_ptr<TBoxEmbryo> box = makeBoxProject(code, host);
+    for (TSpeakerObject* d : {&box->front(), &box->rear()}) {
+        d->SetDefaultUnit();
+        d->cmsNonlinear = 1;
+    }
     box->setVb(0.04);
-    if constexpr (std::is_same_v<Box, TBassReflexBox>) (void)box->port().setTuning(35.0);
+    if (TPortObject* port = box->portElement(); port && code == 1) (void)port->setTuning(35.0);
+    if (box->hasQuickBox()) (void)box->QuickBox();
     box->Calculate(0);
     return box;
 }
 
 enum class Change { None, Box, Setup };
 
-template <typename Box> void calculate(benchmark::State& state, Change change) {
+void calculate(benchmark::State& state, int code, Change change) {
     SilentHost host;
-    auto box = makeBox<Box>(host);
+    auto box = makeBox(code, host);
     if (box->lastPassCount() != 2) state.SkipWithError("the Cms non-linearity did not run two passes");
     for (auto _ : state) {
-        if (change == Change::Box) box->boxElement()->boxChanged = 1;
+        if (change == Change::Box) {
+            box->boxElement()->boxChanged = 1;
+            if (TBoxObject* b2 = box->box2Element()) b2->boxChanged = 1;
+        }
         if (change == Change::Setup) sharedSetup().setupChanged = 1;
         box->Calculate(0);
         benchmark::DoNotOptimize(box->SPL.data());
@@ -65,30 +84,22 @@ template <typename Box> void calculate(benchmark::State& state, Change change) {
     state.SetItemsProcessed(state.iterations() * kMaxPoints);
 }
 
-void closed(benchmark::State& s) {
-    calculate<TClosedBox>(s, Change::None);
-}
-void closedChanged(benchmark::State& s) {
-    calculate<TClosedBox>(s, Change::Box);
-}
-void closedRegrid(benchmark::State& s) {
-    calculate<TClosedBox>(s, Change::Setup);
-}
-void reflex(benchmark::State& s) {
-    calculate<TBassReflexBox>(s, Change::None);
-}
-void reflexChanged(benchmark::State& s) {
-    calculate<TBassReflexBox>(s, Change::Box);
-}
-void reflexRegrid(benchmark::State& s) {
-    calculate<TBassReflexBox>(s, Change::Setup);
-}
-
-BENCHMARK(closed)->Name("box/closed/calculate")->Unit(benchmark::kMicrosecond);
-BENCHMARK(closedChanged)->Name("box/closed/calculate/changed")->Unit(benchmark::kMicrosecond);
-BENCHMARK(closedRegrid)->Name("box/closed/calculate/regrid")->Unit(benchmark::kMicrosecond);
-BENCHMARK(reflex)->Name("box/bassreflex/calculate")->Unit(benchmark::kMicrosecond);
-BENCHMARK(reflexChanged)->Name("box/bassreflex/calculate/changed")->Unit(benchmark::kMicrosecond);
-BENCHMARK(reflexRegrid)->Name("box/bassreflex/calculate/regrid")->Unit(benchmark::kMicrosecond);
+// "box/closed/calculate", "box/closed/calculate/changed", "box/closed/calculate/regrid", ...
+const bool registered = [] {
+    for (const BoxType& t : kTypes) {
+        const std::string base = std::string("box/") + t.name + "/calculate";
+        const int code = t.code;
+        benchmark::RegisterBenchmark(base.c_str(), [code](benchmark::State& s) {
+            calculate(s, code, Change::None);
+        })->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark((base + "/changed").c_str(), [code](benchmark::State& s) {
+            calculate(s, code, Change::Box);
+        })->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark((base + "/regrid").c_str(), [code](benchmark::State& s) {
+            calculate(s, code, Change::Setup);
+        })->Unit(benchmark::kMicrosecond);
+    }
+    return true;
+}();
 
 } // namespace

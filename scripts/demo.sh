@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job, headless: the built-in driver unit written to a unit file and its data sheet,
-# then the two example projects beside harlox-cli (a closed and a bass reflex box) opened
-# with their data sheets, curve files and pictures of their diagrams.
+# then the example projects beside harlox-cli (one per box type) opened with their data sheets,
+# curve files and pictures of their diagrams.
 set -euo pipefail
 cli=$1
 out=$2
@@ -12,7 +12,7 @@ echo "== Built-in driver unit -> $out/builtin.unt"
 "$cli" unit default "$out/builtin.unt"
 "$cli" unit show "$out/builtin.unt"
 
-# One example project: data sheet, the four curves as text and as PNG pictures.
+# The first two in full: data sheet, the four curves as text and as PNG pictures.
 show_project() {
     local name=$1
     echo
@@ -28,5 +28,23 @@ show_project() {
         --plot groupdelay="$out/$name-groupdelay.png"
 }
 
-show_project closed     # the built-in unit in a 20-litre closed box
-show_project bassreflex # the same unit in a 40-litre bass reflex box tuned to 35 Hz
+# The other types, kept short: data sheet, SPL plot, and the air speed plot where there are ports.
+show_type() {
+    local name=$1 ported=$2
+    local extra=()
+    [[ $ported == ported ]] && extra=(--plot airspeed="$out/$name-airspeed.png")
+    echo
+    echo "== $examples/$name.box -> $out/$name-spl.png${extra:+, $name-airspeed.png}"
+    "$cli" open "$examples/$name.box" --datasheet --plot spl="$out/$name-spl.png" "${extra[@]}"
+}
+
+show_project closed          # the built-in unit in a 20-litre closed box
+show_project bassreflex      # the same unit in a 40-litre bass reflex box tuned to 35 Hz
+show_type dt1 ported         # double tuned 1: 30 l rear box vented into a 20 l front box
+show_type dt2 ported         # double tuned 2: 35 l front box with a 15 l closed side chamber
+show_type abr plain          # 30 l box with a passive radiator of 220 sq.cm
+show_type bp1 ported         # bandpass 1: 20 l closed rear box, 15 l front box tuned to 70 Hz
+show_type bp2 ported         # bandpass 2: two 20 l boxes, ports at 45 and 90 Hz
+show_type bp3 ported         # bandpass 3: 25 l rear box at 40 Hz, 15 l front box at 80 Hz
+show_type bp4 ported         # bandpass 4: two drivers, 30 l side boxes and a 20 l middle box
+show_type reflexbp ported    # reflex bandpass: front and rear driver, 15 l and 30 l chambers

@@ -2,9 +2,14 @@
 
 #include "app/box_factory.h"
 #include "app/project_types.h"
+#include "box/abr_box.h"
+#include "box/abr_object.h"
+#include "box/bandpass_box.h"
 #include "box/bass_reflex_box.h"
+#include "box/bass_reflex_vel_box.h"
 #include "box/box_object.h"
 #include "box/closed_box.h"
+#include "box/double_tuned_box.h"
 #include "box/port_object.h"
 #include "cli/cli_host.h"
 #include "cli/plot.h"
@@ -16,6 +21,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -84,7 +90,7 @@ std::string readFlag(std::string_view v, bool& out) {
 
 struct Context {
     TBoxEmbryo& box;
-    TBassReflexBox* bassReflex; // null for the closed box
+    TSpeakerObject& driver; // driver.* edit the front configuration, rear.* the rear one
     UiHost& ui;
 };
 
@@ -135,8 +141,8 @@ template <std::uint8_t SpeakerConfiguration::*Field>
 std::string setDriverFlag(Context& c, std::string_view v) {
     bool on = false;
     if (auto e = readFlag(v, on); !e.empty()) return e;
-    c.box.front().*Field = on ? 1 : 0;
-    c.box.front().unitChanged = 1;
+    c.driver.*Field = on ? 1 : 0;
+    c.driver.unitChanged = 1;
     return {};
 }
 
@@ -144,12 +150,130 @@ std::string refusedUnless(bool accepted, std::string_view why) {
     return accepted ? std::string() : std::string(why);
 }
 
-TBoxObject& boxOf(Context& c) {
-    return *c.box.boxElement();
+// "the closed box", "the bandpass box type 1": how messages name the project's type.
+std::string typeLabel(const TBoxEmbryo& box) {
+    if (box.typeCode() == TBassReflexBox::kTypeCode) return "the bass reflex box";
+    std::string name = box.typeName();
+    for (char& ch : name)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return "the " + name;
 }
 
-std::string needPort(Context& c) {
-    return c.bassReflex ? std::string() : std::string("the closed box has no port");
+// The main box (1) or the second box (2); null when the type has none.
+template <int Which> TBoxObject* boxAt(Context& c) {
+    return Which == 1 ? c.box.boxElement() : c.box.box2Element();
+}
+
+// Port 1 or port 2; null when the type has none.
+template <int Which> TPortObject* portAt(Context& c) {
+    return Which == 1 ? c.box.portElement() : c.box.port2Element();
+}
+
+template <int Which> std::string needBox(Context& c) {
+    if (boxAt<Which>(c)) return {};
+    return typeLabel(c.box) + (Which == 1 ? " has no box" : " has no second box");
+}
+
+template <int Which> std::string needPort(Context& c) {
+    if (portAt<Which>(c)) return {};
+    return typeLabel(c.box) + (Which == 1 ? " has no port" : " has no second port");
+}
+
+std::string needAbr(Context& c) {
+    return dynamic_cast<TAbrBox*>(&c.box) ? std::string() : typeLabel(c.box) + " has no passive radiator";
+}
+
+TAbrObject& abrOf(Context& c) {
+    return static_cast<TAbrBox&>(c.box).abr();
+}
+
+template <int Which> std::string setBoxVb(Context& c, std::string_view v) {
+    if (auto e = needBox<Which>(c); !e.empty()) return e;
+    double x = 0;
+    if (auto e = readNumber(v, 0.0001, 10, x); !e.empty()) return e;
+    c.box.setBoxVolume(*boxAt<Which>(c), x);
+    return {};
+}
+
+template <int Which, double TBoxObject::*Field> std::string setBoxLoss(Context& c, std::string_view v) {
+    if (auto e = needBox<Which>(c); !e.empty()) return e;
+    double x = 0;
+    if (auto e = readNumber(v, 3, 15, x); !e.empty()) return e;
+    TBoxObject& b = *boxAt<Which>(c);
+    b.*Field = x;
+    b.boxChanged = 1;
+    return {};
+}
+
+template <int Which> std::string setBoxFill(Context& c, std::string_view v) {
+    if (auto e = needBox<Which>(c); !e.empty()) return e;
+    long x = 0;
+    if (auto e = readInteger(v, 0, 100, x); !e.empty()) return e;
+    TBoxObject& b = *boxAt<Which>(c);
+    b.fill = static_cast<std::int32_t>(x);
+    b.boxChanged = 1;
+    // The radiator's in-box resonance counts the fill.
+    if (auto* abr = dynamic_cast<TAbrBox*>(&c.box)) abr->abr().computeFb();
+    return {};
+}
+
+template <int Which> std::string setPortLength(Context& c, std::string_view v) {
+    if (auto e = needPort<Which>(c); !e.empty()) return e;
+    double x = 0;
+    if (auto e = readNumber(v, 0, 10, x); !e.empty()) return e;
+    portAt<Which>(c)->setLength(x);
+    return {};
+}
+
+template <int Which> std::string setPortDiameter(Context& c, std::string_view v) {
+    if (auto e = needPort<Which>(c); !e.empty()) return e;
+    double x = 0;
+    if (auto e = readNumber(v, 0.01, 1, x); !e.empty()) return e;
+    return refusedUnless(portAt<Which>(c)->setDiameter(x), kAreaChangeRefusedMsg);
+}
+
+template <int Which> std::string setPortArea(Context& c, std::string_view v) {
+    if (auto e = needPort<Which>(c); !e.empty()) return e;
+    double x = 0;
+    if (auto e = readNumber(v, 0.7853981633975e-4, 0.78539816339750005, x); !e.empty()) return e;
+    return refusedUnless(portAt<Which>(c)->setArea(x), kAreaChangeRefusedMsg);
+}
+
+template <int Which> std::string setPortCount(Context& c, std::string_view v) {
+    if (auto e = needPort<Which>(c); !e.empty()) return e;
+    long n = 0;
+    if (auto e = readInteger(v, 1, TPortObject::kMaxPorts, n); !e.empty()) return e;
+    portAt<Which>(c)->setPorts(static_cast<int>(n));
+    return {};
+}
+
+template <int Which> std::string setPortFlare(Context& c, std::string_view v) {
+    if (auto e = needPort<Which>(c); !e.empty()) return e;
+    double x = 0;
+    if (auto e = readNumber(v, 0, 200, x); !e.empty()) return e;
+    return refusedUnless(portAt<Which>(c)->setFlareRadius(x), kFlareRadiusRefusedMsg);
+}
+
+template <int Which> std::string setPortTuning(Context& c, std::string_view v) {
+    if (auto e = needPort<Which>(c); !e.empty()) return e;
+    if (dynamic_cast<TDoubleTunedBox*>(&c.box)) {
+        return typeLabel(c.box) +
+               " shows the resonances of both ports together (\"Res. freq.\"), so a port cannot be tuned on "
+               "its own: set the port lengths and the box volumes";
+    }
+    double x = 0;
+    if (auto e = readNumber(v, 1, 1000, x); !e.empty()) return e;
+    return refusedUnless(portAt<Which>(c)->setTuning(x), kTuningChangeRefusedMsg);
+}
+
+// The window's range converted to SI units.
+template <void (TAbrObject::*Set)(double), double Lo, double Hi>
+std::string setAbrValue(Context& c, std::string_view v) {
+    if (auto e = needAbr(c); !e.empty()) return e;
+    double x = 0;
+    if (auto e = readNumber(v, Lo, Hi, x); !e.empty()) return e;
+    (abrOf(c).*Set)(x);
+    return {};
 }
 
 std::string offeredConnectionsText(int count) {
@@ -219,13 +343,18 @@ const Setting kSettings[] = {
          long n = 0;
          if (auto e = readInteger(v, TSpeakerObject::kMinDrivers, TSpeakerObject::kMaxDrivers, n); !e.empty())
              return e;
-         return refusedUnless(c.box.front().setDriverCount(static_cast<int>(n)), "refused");
+         if (&c.driver == &c.box.front() && !c.box.driverCountAllowed(static_cast<int>(n))) {
+             const TBoxEmbryo::DriverCountRange r = c.box.driverCountRange();
+             return strprintf("%s takes %d to %d drivers in steps of %d", typeLabel(c.box).c_str(), r.min,
+                              r.max, r.step);
+         }
+         return refusedUnless(c.driver.setDriverCount(static_cast<int>(n)), "refused");
      }},
     {"driver.connection",
      [](Context& c, std::string_view v) {
          long i = 0;
          if (auto e = readInteger(v, 0, TSpeakerObject::kConnectionCount - 1, i); !e.empty()) return e;
-         TSpeakerObject& d = c.box.front();
+         TSpeakerObject& d = c.driver;
          if (d.setDriverConnection(static_cast<int>(i))) return std::string();
          return strprintf("connection %ld (\"%s\") is not offered for %d drivers; offered: %s", i,
                           TSpeakerObject::connectionName(static_cast<int>(i)),
@@ -235,33 +364,33 @@ const Setting kSettings[] = {
      [](Context& c, std::string_view v) {
          bool on = false;
          if (auto e = readFlag(v, on); !e.empty()) return e;
-         c.box.front().setIsobaric(on);
+         c.driver.setIsobaric(on);
          return std::string();
      }},
     {"driver.isobaricConnection",
      [](Context& c, std::string_view v) {
          long i = 0;
          if (auto e = readInteger(v, 0, 2, i); !e.empty()) return e;
-         return refusedUnless(c.box.front().setIsobaricConnection(static_cast<int>(i)), "refused");
+         return refusedUnless(c.driver.setIsobaricConnection(static_cast<int>(i)), "refused");
      }},
     {"driver.coilConnection",
      [](Context& c, std::string_view v) {
          long i = 0;
          if (auto e = readInteger(v, 0, 2, i); !e.empty()) return e;
-         return refusedUnless(c.box.front().setCoilConnection(static_cast<int>(i)), "refused");
+         return refusedUnless(c.driver.setCoilConnection(static_cast<int>(i)), "refused");
      }},
     {"driver.extraMass",
      [](Context& c, std::string_view v) {
          double x = 0;
          if (auto e = readNumber(v, 0, TSpeakerObject::kMaxExtraMass, x); !e.empty()) return e;
-         return refusedUnless(c.box.front().setExtraMass(x), "refused");
+         return refusedUnless(c.driver.setExtraMass(x), "refused");
      }},
     {"driver.cmsNonlinear", setDriverFlag<&SpeakerConfiguration::cmsNonlinear>},
     {"driver.blNonlinear", setDriverFlag<&SpeakerConfiguration::blNonlinear>},
     {"driver.coilHeating", setDriverFlag<&SpeakerConfiguration::coilHeating>},
     {"driver.importFile",
      [](Context& c, std::string_view v) {
-         TSpeakerObject& d = c.box.front();
+         TSpeakerObject& d = c.driver;
          if (v.empty()) {
              d.setImportFile("");
              d.importUsable = 0;
@@ -288,13 +417,13 @@ const Setting kSettings[] = {
                                   TSpeakerObject::kMaxTransitionFrequency, f);
              !e.empty())
              return e;
-         return refusedUnless(c.box.front().setTransitionFrequency(static_cast<int>(f)), "refused");
+         return refusedUnless(c.driver.setTransitionFrequency(static_cast<int>(f)), "refused");
      }},
     {"driver.phaseLagCutoff",
      [](Context& c, std::string_view v) {
          double x = 0;
          if (auto e = readNumber(v, 0, TSpeakerObject::kMaxPhaseLagCutoff, x); !e.empty()) return e;
-         return refusedUnless(c.box.front().setPhaseLagCutoff(x), "refused");
+         return refusedUnless(c.driver.setPhaseLagCutoff(x), "refused");
      }},
     {"driver.autoLevel", setDriverFlag<&SpeakerConfiguration::autoLevel>},
     {"driver.levelOffset",
@@ -303,7 +432,7 @@ const Setting kSettings[] = {
          if (auto e = readNumber(v, -TSpeakerObject::kMaxLevelOffsetDb, TSpeakerObject::kMaxLevelOffsetDb, x);
              !e.empty())
              return e;
-         return refusedUnless(c.box.front().setLevelOffsetDb(x), "refused");
+         return refusedUnless(c.driver.setLevelOffsetDb(x), "refused");
      }},
 
     // The unit record.
@@ -339,92 +468,62 @@ const Setting kSettings[] = {
     {"unit.note", setUnitText<&TSpkData::setNote, TSpkData::kNoteSize>},
     {"unit.fileName", setUnitText<&TSpkData::setFileName, TSpkData::kFileNameSize>},
 
-    // The box.
-    {"box.Vb",
-     [](Context& c, std::string_view v) {
-         double x = 0;
-         if (auto e = readNumber(v, 0.0001, 10, x); !e.empty()) return e;
-         c.box.setVb(x);
-         return std::string();
-     }},
-    {"box.Qb",
-     [](Context& c, std::string_view v) {
-         double x = 0;
-         if (auto e = readNumber(v, 3, 15, x); !e.empty()) return e;
-         boxOf(c).Qb = x;
-         boxOf(c).boxChanged = 1;
-         return std::string();
-     }},
-    {"box.Ql",
-     [](Context& c, std::string_view v) {
-         double x = 0;
-         if (auto e = readNumber(v, 3, 15, x); !e.empty()) return e;
-         boxOf(c).Ql = x;
-         boxOf(c).boxChanged = 1;
-         return std::string();
-     }},
-    {"box.fill",
-     [](Context& c, std::string_view v) {
-         long x = 0;
-         if (auto e = readInteger(v, 0, 100, x); !e.empty()) return e;
-         boxOf(c).fill = static_cast<std::int32_t>(x);
-         boxOf(c).boxChanged = 1;
-         return std::string();
-     }},
+    // The main box and the second box of the two-chamber types.
+    {"box.Vb", setBoxVb<1>},
+    {"box.Qb", setBoxLoss<1, &TBoxObject::Qb>},
+    {"box.Ql", setBoxLoss<1, &TBoxObject::Ql>},
+    {"box.fill", setBoxFill<1>},
+    {"box2.Vb", setBoxVb<2>},
+    {"box2.Qb", setBoxLoss<2, &TBoxObject::Qb>},
+    {"box2.Ql", setBoxLoss<2, &TBoxObject::Ql>},
+    {"box2.fill", setBoxFill<2>},
 
-    // The port of the bass reflex box.
-    {"port.L",
-     [](Context& c, std::string_view v) {
-         if (auto e = needPort(c); !e.empty()) return e;
-         double x = 0;
-         if (auto e = readNumber(v, 0, 10, x); !e.empty()) return e;
-         c.bassReflex->port().setLength(x);
-         return std::string();
-     }},
-    {"port.D",
-     [](Context& c, std::string_view v) {
-         if (auto e = needPort(c); !e.empty()) return e;
-         double x = 0;
-         if (auto e = readNumber(v, 0.01, 1, x); !e.empty()) return e;
-         return refusedUnless(c.bassReflex->port().setDiameter(x), kAreaChangeRefusedMsg);
-     }},
-    {"port.S",
-     [](Context& c, std::string_view v) {
-         if (auto e = needPort(c); !e.empty()) return e;
-         double x = 0;
-         if (auto e = readNumber(v, 0.7853981633975e-4, 0.78539816339750005, x); !e.empty()) return e;
-         return refusedUnless(c.bassReflex->port().setArea(x), kAreaChangeRefusedMsg);
-     }},
-    {"port.ports",
-     [](Context& c, std::string_view v) {
-         if (auto e = needPort(c); !e.empty()) return e;
-         long n = 0;
-         if (auto e = readInteger(v, 1, TPortObject::kMaxPorts, n); !e.empty()) return e;
-         c.bassReflex->port().setPorts(static_cast<int>(n));
-         return std::string();
-     }},
-    {"port.flare",
-     [](Context& c, std::string_view v) {
-         if (auto e = needPort(c); !e.empty()) return e;
-         double x = 0;
-         if (auto e = readNumber(v, 0, 200, x); !e.empty()) return e;
-         return refusedUnless(c.bassReflex->port().setFlareRadius(x), kFlareRadiusRefusedMsg);
-     }},
+    // Port 1 and port 2.
+    {"port.L", setPortLength<1>},
+    {"port.D", setPortDiameter<1>},
+    {"port.S", setPortArea<1>},
+    {"port.ports", setPortCount<1>},
+    {"port.flare", setPortFlare<1>},
     {"port.nonlinear",
      [](Context& c, std::string_view v) {
-         if (auto e = needPort(c); !e.empty()) return e;
+         if (auto e = needPort<1>(c); !e.empty()) return e;
          bool on = false;
          if (auto e = readFlag(v, on); !e.empty()) return e;
          TPortObject::setNonLinear(on);
-         c.bassReflex->port().portChanged = 1;
+         c.box.portElement()->portChanged = 1;
+         if (TPortObject* p2 = c.box.port2Element()) p2->portChanged = 1;
          return std::string();
      }},
-    {"port.fb",
+    {"port.fb", setPortTuning<1>},
+    {"port2.L", setPortLength<2>},
+    {"port2.D", setPortDiameter<2>},
+    {"port2.S", setPortArea<2>},
+    {"port2.ports", setPortCount<2>},
+    {"port2.flare", setPortFlare<2>},
+    {"port2.fb", setPortTuning<2>},
+
+    // The passive radiator, in SI units.
+    {"abr.Vap", setAbrValue<&TAbrObject::setVap, 1e-7, 100.0>},
+    {"abr.Sd", setAbrValue<&TAbrObject::setSd, 1e-10, 10.0>},
+    {"abr.Mmp", setAbrValue<&TAbrObject::setMmp, 1e-6, 1.0>},
+    {"abr.Fp", setAbrValue<&TAbrObject::setFp, 0.1, 100000.0>},
+    {"abr.Fb", setAbrValue<&TAbrObject::setFb, 0.1, 100000.0>},
+    {"abr.Xmax", setAbrValue<&TAbrObject::setXmax, 0.0, 1.0>},
+    {"abr.units",
      [](Context& c, std::string_view v) {
-         if (auto e = needPort(c); !e.empty()) return e;
-         double x = 0;
-         if (auto e = readNumber(v, 1, 1000, x); !e.empty()) return e;
-         return refusedUnless(c.bassReflex->port().setTuning(x), kTuningChangeRefusedMsg);
+         if (auto e = needAbr(c); !e.empty()) return e;
+         long n = 0;
+         if (auto e = readInteger(v, 1, TAbrObject::kMaxUnits, n); !e.empty()) return e;
+         abrOf(c).setUnits(static_cast<int>(n));
+         return std::string();
+     }},
+    {"abr.nonlinear",
+     [](Context& c, std::string_view v) {
+         if (auto e = needAbr(c); !e.empty()) return e;
+         bool on = false;
+         if (auto e = readFlag(v, on); !e.empty()) return e;
+         abrOf(c).setNonLinear(on);
+         return std::string();
      }},
 };
 
@@ -439,8 +538,8 @@ const Setting* findSetting(std::string_view name) {
 
 struct ExportContext {
     TBoxEmbryo& box;
-    TBassReflexBox* bassReflex;
     CliHost& host;
+    int curve = -1; // the SPL window's curve of "spl:LABEL"
 };
 
 // Writes one curve that has no export of its own in the program, in the same formats.
@@ -463,77 +562,173 @@ bool exportKind(ExportContext& c, int kind, const std::string& path) {
     return c.box.Export(kind);
 }
 
-// One SPL curve of the bass reflex box on its own, drawn as the SPL window draws it.
-const DiagramModel& splPart(ExportContext& c, DiagramModel& scratch, const double* y, const char* label) {
-    const DiagramModel& spl = c.box.splWindow();
-    scratch = DiagramModel(spl.title(), spl.xUnit(), spl.yUnit());
-    scratch.setX(spl.x());
-    scratch.setPointCount(spl.pointCount());
-    scratch.setLogX(spl.logX());
-    scratch.setFixedYRange(spl.fixedYRange());
+// One curve of a window on its own, drawn as that window draws it.
+const DiagramModel& windowPart(const DiagramModel& w, DiagramModel& scratch, const double* y,
+                               std::string_view label) {
+    scratch = DiagramModel(w.title(), w.xUnit(), w.yUnit());
+    scratch.setX(w.x());
+    scratch.setPointCount(w.pointCount());
+    scratch.setLogX(w.logX());
+    scratch.setFixedYRange(w.fixedYRange());
     scratch.addCurve(y, Pen{PenColor::Black, PenStyle::Thick}, label);
     return scratch;
 }
 
+// The air speed curve of port 1 or port 2 of the ported types; null when there is no such port.
+double* airSpeedOf(TBoxEmbryo& b, int which) {
+    TPortObject* port = which == 1 ? b.portElement() : b.port2Element();
+    if (!port) return nullptr;
+    if (auto* r = dynamic_cast<TBassReflexBox*>(&b)) return r->airSpeed.data();
+    if (auto* d = dynamic_cast<TDoubleTunedBox*>(&b))
+        return port == &d->rearPort() ? d->rearAirSpeed.data() : d->frontAirSpeed.data();
+    if (auto* p = dynamic_cast<TBandpassBox*>(&b))
+        return which == 1 ? p->airSpeed1.data() : p->airSpeed2.data();
+    if (auto* v = dynamic_cast<TBassReflexVelBox*>(&b))
+        return which == 1 ? v->airSpeed1.data() : v->airSpeed2.data();
+    return nullptr;
+}
+
+DiagramModel* airSpeedWindowOf(TBoxEmbryo& b) {
+    if (auto* r = dynamic_cast<TBassReflexBox*>(&b)) return &r->airSpeedWindow();
+    if (auto* d = dynamic_cast<TDoubleTunedBox*>(&b)) return &d->airSpeedWindow();
+    if (auto* p = dynamic_cast<TBandpassBox*>(&b)) return &p->airSpeedWindow();
+    if (auto* v = dynamic_cast<TBassReflexVelBox*>(&b)) return &v->airSpeedWindow();
+    return nullptr;
+}
+
+bool hasPort1(TBoxEmbryo& b) {
+    return airSpeedOf(b, 1) != nullptr;
+}
+bool hasPort2(TBoxEmbryo& b) {
+    return airSpeedOf(b, 2) != nullptr;
+}
+bool isBassReflex(TBoxEmbryo& b) {
+    return dynamic_cast<TBassReflexBox*>(&b) != nullptr;
+}
+bool isBandpass(TBoxEmbryo& b) {
+    return dynamic_cast<TBandpassBox*>(&b) != nullptr;
+}
+bool isAbr(TBoxEmbryo& b) {
+    return dynamic_cast<TAbrBox*>(&b) != nullptr;
+}
+
+TBassReflexBox& bassReflexOf(ExportContext& c) {
+    return static_cast<TBassReflexBox&>(c.box);
+}
+
+bool exportAirSpeed(ExportContext& c, const std::string& path, int which) {
+    return exportExtra(c, path, "Airspeed in port", "   Hz\t\tm/s", airSpeedOf(c.box, which));
+}
+
+const DiagramModel& airSpeedDiagram(ExportContext& c, DiagramModel&) {
+    return *airSpeedWindowOf(c.box);
+}
+
 using ExportFn = bool (*)(ExportContext&, const std::string&);
 using DiagramFn = const DiagramModel& (*)(ExportContext&, DiagramModel& scratch);
+using AvailableFn = bool (*)(TBoxEmbryo&);
 
 struct ExportKindEntry {
     std::string_view name;
-    bool needsPort;
+    AvailableFn available; // null: every type
     ExportFn write;
     DiagramFn diagram;
 };
 
 const ExportKindEntry kExportKinds[] = {
-    {"spl", false,
+    {"spl", nullptr,
      [](ExportContext& c, const std::string& p) {
          return exportKind(c, static_cast<int>(BoxExportKind::Spl), p);
      },
      [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.splWindow(); }},
-    {"impedance", false,
+    {"impedance", nullptr,
      [](ExportContext& c, const std::string& p) {
          return exportKind(c, static_cast<int>(BoxExportKind::InputImpedance), p);
      },
      [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.impedanceWindow(); }},
-    {"groupdelay", false,
+    {"groupdelay", nullptr,
      [](ExportContext& c, const std::string& p) {
          return exportKind(c, static_cast<int>(BoxExportKind::GroupDelay), p);
      },
      [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.groupDelayWindow(); }},
-    {"excursion", false,
+    {"excursion", nullptr,
      [](ExportContext& c, const std::string& p) {
          return exportExtra(c, p, "Cone excursion", "   Hz\t\tmm", c.box.front().excursion.data());
      },
      [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.excursionWindow(); }},
-    {"airspeed", true,
+    {"airspeed", hasPort1, [](ExportContext& c, const std::string& p) { return exportAirSpeed(c, p, 1); },
+     airSpeedDiagram},
+    {"airspeed2", hasPort2, [](ExportContext& c, const std::string& p) { return exportAirSpeed(c, p, 2); },
+     airSpeedDiagram},
+    {"stdwave", isBandpass,
      [](ExportContext& c, const std::string& p) {
-         return exportExtra(c, p, "Airspeed in port", "   Hz\t\tm/s", c.bassReflex->airSpeed.data());
+         // The program's "SPL with std wave modes" format, with the free-air phase.
+         const CurveExport data =
+             makeCurveExport(ExportCurve::SplModes, c.box.pointCount(), TMeasureSetupObject::grid().f.data(),
+                             c.box.splModes.data(), c.box.splPhase.data());
+         FileSelector selector;
+         c.host.queueFile(p);
+         return exportCurve(c.host, selector, data, true);
      },
-     [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.bassReflex->airSpeedWindow(); }},
-    {"driver", true,
+     [](ExportContext& c, DiagramModel&) -> const DiagramModel& {
+         return static_cast<TBandpassBox&>(c.box).stdWaveWindow();
+     }},
+    {"abrexcursion", isAbr,
+     [](ExportContext& c, const std::string& p) {
+         return exportExtra(c, p, "ABR unit excursion", "   Hz\t\tmm",
+                            static_cast<TAbrBox&>(c.box).abr().X.data());
+     },
+     [](ExportContext& c, DiagramModel& scratch) -> const DiagramModel& {
+         return windowPart(c.box.excursionWindow(), scratch, static_cast<TAbrBox&>(c.box).abr().X.data(),
+                           "ABR unit");
+     }},
+    {"driver", isBassReflex,
      [](ExportContext& c, const std::string& p) {
          return exportExtra(c, p, "Acoustic on Axis Free Air Response, Driver", "   Hz\t\tdB",
-                            c.bassReflex->driverSPL.data());
+                            bassReflexOf(c).driverSPL.data());
      },
      [](ExportContext& c, DiagramModel& scratch) -> const DiagramModel& {
-         return splPart(c, scratch, c.bassReflex->driverSPL.data(), "Driver");
+         return windowPart(c.box.splWindow(), scratch, bassReflexOf(c).driverSPL.data(), "Driver");
      }},
-    {"port", true,
+    {"port", isBassReflex,
      [](ExportContext& c, const std::string& p) {
          return exportExtra(c, p, "Acoustic on Axis Free Air Response, Port", "   Hz\t\tdB",
-                            c.bassReflex->portSPL.data());
+                            bassReflexOf(c).portSPL.data());
      },
      [](ExportContext& c, DiagramModel& scratch) -> const DiagramModel& {
-         return splPart(c, scratch, c.bassReflex->portSPL.data(), "Port");
+         return windowPart(c.box.splWindow(), scratch, bassReflexOf(c).portSPL.data(), "Port");
      }},
 };
+
+// "spl:LABEL": one curve of the SPL window by its label.
+constexpr std::string_view kSplCurvePrefix = "spl:";
+const ExportKindEntry kSplCurve = {"spl:LABEL", nullptr,
+                                   [](ExportContext& c, const std::string& p) {
+                                       const DiagramModel::Curve& curve = c.box.splWindow().curve(c.curve);
+                                       const std::string title =
+                                           "Acoustic on Axis Free Air Response, " + curve.label;
+                                       return exportExtra(c, p, title.c_str(), "   Hz\t\tdB", curve.y);
+                                   },
+                                   [](ExportContext& c, DiagramModel& scratch) -> const DiagramModel& {
+                                       const DiagramModel::Curve& curve = c.box.splWindow().curve(c.curve);
+                                       return windowPart(c.box.splWindow(), scratch, curve.y, curve.label);
+                                   }};
 
 const ExportKindEntry* findExportKind(std::string_view name) {
     for (const ExportKindEntry& k : kExportKinds) {
         if (k.name == name) return &k;
     }
     return nullptr;
+}
+
+// The SPL window's curves that hold data (the fit target only during a fit).
+std::vector<int> splCurves(const TBoxEmbryo& box) {
+    std::vector<int> curves;
+    const DiagramModel& w = box.splWindow();
+    for (int i = 0; i < w.curveCount(); ++i) {
+        if (w.curve(i).y) curves.push_back(i);
+    }
+    return curves;
 }
 
 std::string joinNames(const std::vector<std::string_view>& names) {
@@ -554,7 +749,11 @@ std::string lowerExtension(const std::string& path) {
 
 // ---- carrying out the actions -------------------------------------------------------------------
 
-using Job = std::pair<const ExportKindEntry*, std::string>;
+struct Job {
+    const ExportKindEntry* entry;
+    std::string path;
+    int curve = -1;
+};
 
 // The actions checked against the project before anything is calculated or written.
 struct Plan {
@@ -564,20 +763,34 @@ struct Plan {
     int height = 0;
 };
 
-std::string typeNameOf(const TBassReflexBox* bassReflex) {
-    return bassReflex ? "the bass reflex box" : "the closed box";
-}
-
-// "KIND=FILE" for --export and --plot; false with the message written to err.
-bool parseJobs(const std::vector<std::string>& items, const char* option, const TBassReflexBox* bassReflex,
+// "KIND=FILE" for --export and --plot; false with the message written to err. A label may hold
+// '=', so FILE starts after the last one.
+bool parseJobs(TBoxEmbryo& box, const std::vector<std::string>& items, const char* option,
                std::vector<Job>& jobs, std::ostream& err) {
     for (const std::string& e : items) {
-        const auto eq = e.find('=');
+        const bool curve = e.starts_with(kSplCurvePrefix);
+        const auto eq = curve ? e.rfind('=') : e.find('=');
         if (eq == std::string::npos || eq == 0 || eq + 1 == e.size()) {
             err << "harlox-cli: " << option << " expects KIND=FILE, got '" << e << "'\n";
             return false;
         }
         const std::string kind = e.substr(0, eq);
+        if (curve) {
+            const std::string label = kind.substr(kSplCurvePrefix.size());
+            const std::vector<int> curves = splCurves(box);
+            const auto found = std::find_if(curves.begin(), curves.end(),
+                                            [&](int i) { return box.splWindow().curve(i).label == label; });
+            if (found == curves.end()) {
+                std::string labels;
+                for (const int i : curves)
+                    labels += (labels.empty() ? "'" : ", '") + box.splWindow().curve(i).label + "'";
+                err << "harlox-cli: the SPL window of " << typeLabel(box) << " has no curve '" << label << "'"
+                    << "; its curves: " << labels << '\n';
+                return false;
+            }
+            jobs.push_back({&kSplCurve, e.substr(eq + 1), *found});
+            continue;
+        }
         const ExportKindEntry* entry = findExportKind(kind);
         if (!entry) {
             // "--export" -> "export"
@@ -585,11 +798,11 @@ bool parseJobs(const std::vector<std::string>& items, const char* option, const 
                 << joinNames(boxExportKinds()) << ")\n";
             return false;
         }
-        if (entry->needsPort && !bassReflex) {
-            err << "harlox-cli: " << typeNameOf(bassReflex) << " has no '" << kind << "' curve\n";
+        if (entry->available && !entry->available(box)) {
+            err << "harlox-cli: " << typeLabel(box) << " has no '" << kind << "' curve\n";
             return false;
         }
-        jobs.emplace_back(entry, e.substr(eq + 1));
+        jobs.push_back({entry, e.substr(eq + 1)});
     }
     return true;
 }
@@ -610,11 +823,14 @@ bool parseSize(std::string_view text, int& width, int& height, std::ostream& err
     return true;
 }
 
-std::optional<Plan> planActions(const TBoxEmbryo& box, const ProjectActions& a, std::ostream& err) {
-    const auto* bassReflex = dynamic_cast<const TBassReflexBox*>(&box);
+std::optional<Plan> planActions(TBoxEmbryo& box, const ProjectActions& a, std::ostream& err) {
     Plan plan;
-    if (!parseJobs(a.exports, "--export", bassReflex, plan.exports, err)) return std::nullopt;
-    if (!parseJobs(a.plots, "--plot", bassReflex, plan.plots, err)) return std::nullopt;
+    if (a.quickBox && !box.hasQuickBox()) {
+        err << "harlox-cli: --quickbox: " << typeLabel(box) << " has no quick box\n";
+        return std::nullopt;
+    }
+    if (!parseJobs(box, a.exports, "--export", plan.exports, err)) return std::nullopt;
+    if (!parseJobs(box, a.plots, "--plot", plan.plots, err)) return std::nullopt;
     if (!plan.plots.empty()) {
         if (!plottingAvailable()) {
             std::string why;
@@ -622,10 +838,10 @@ std::optional<Plan> planActions(const TBoxEmbryo& box, const ProjectActions& a, 
             err << "harlox-cli: --plot: " << why << '\n';
             return std::nullopt;
         }
-        for (const auto& [entry, path] : plan.plots) {
-            const std::string ext = lowerExtension(path);
+        for (const Job& job : plan.plots) {
+            const std::string ext = lowerExtension(job.path);
             if (ext != ".png" && ext != ".svg") {
-                err << "harlox-cli: --plot " << entry->name << ": " << quoted(path)
+                err << "harlox-cli: --plot " << job.entry->name << ": " << quoted(job.path)
                     << " must end in .png or .svg\n";
                 return std::nullopt;
             }
@@ -635,8 +851,11 @@ std::optional<Plan> planActions(const TBoxEmbryo& box, const ProjectActions& a, 
     return plan;
 }
 
+// "rear.NAME" edits the rear configuration with the setting "driver.NAME".
+constexpr std::string_view kRearPrefix = "rear.";
+constexpr std::string_view kDriverPrefix = "driver.";
+
 int applySettings(TBoxEmbryo& box, UiHost& ui, const std::vector<std::string>& sets, std::ostream& err) {
-    Context context{box, dynamic_cast<TBassReflexBox*>(&box), ui};
     for (const std::string& s : sets) {
         const auto eq = s.find('=');
         if (eq == std::string::npos || eq == 0) {
@@ -644,27 +863,46 @@ int applySettings(TBoxEmbryo& box, UiHost& ui, const std::vector<std::string>& s
             return 1;
         }
         const std::string name = s.substr(0, eq);
-        const Setting* setting = findSetting(name);
+        const bool rear = name.starts_with(kRearPrefix);
+        const Setting* setting =
+            findSetting(rear ? std::string(kDriverPrefix) + name.substr(kRearPrefix.size()) : name);
         if (!setting) {
             err << "harlox-cli: unknown setting '" << name
                 << "' (see 'harlox-cli box --help' for the names)\n";
             return 1;
         }
+        if (rear && !box.usesRearDriver()) {
+            err << "harlox-cli: --set " << name << ": " << typeLabel(box)
+                << " has no rear driver configuration\n";
+            return 1;
+        }
+        Context context{box, rear ? box.rear() : box.front(), ui};
         if (const std::string why = setting->apply(context, std::string_view(s).substr(eq + 1));
             !why.empty()) {
             err << "harlox-cli: --set " << name << ": " << why << '\n';
             return 1;
         }
     }
+    // The double tuned types show their resonances from the edited elements.
+    if (auto* dt = dynamic_cast<TDoubleTunedBox*>(&box)) dt->UpdateResonances();
     return 0;
 }
 
 int carryOut(TBoxEmbryo& box, CliHost& host, const ProjectActions& a, const Plan& plan, std::ostream& out,
              std::ostream& err) {
     if (applySettings(box, host, a.sets, err) != 0) return 1;
-    if (box.front().unitOk == 0) {
+    if (box.front().unitOk == 0 || (box.usesRearDriver() && box.rear().unitOk == 0)) {
         err << "harlox-cli: " << TBoxEmbryo::kTooFewParametersText << '\n';
         return 1;
+    }
+    if (a.quickBox) {
+        // The model's own messages (a driver it cannot size for) go to stderr through the host.
+        if (!box.QuickBox()) {
+            err << "harlox-cli: --quickbox: the quick box of " << typeLabel(box) << " failed\n";
+            return 1;
+        }
+        host.runPosted();
+        if (auto* dt = dynamic_cast<TDoubleTunedBox*>(&box)) dt->UpdateResonances();
     }
     box.Calculate(0);
 
@@ -678,19 +916,23 @@ int carryOut(TBoxEmbryo& box, CliHost& host, const ProjectActions& a, const Plan
         host.runPosted();
     }
 
-    ExportContext context{box, dynamic_cast<TBassReflexBox*>(&box), host};
-    for (const auto& [entry, path] : plan.exports) {
-        if (!entry->write(context, path)) {
-            err << "harlox-cli: could not export the " << entry->name << " curve to '" << path << "'\n";
+    ExportContext context{box, host};
+    for (const Job& job : plan.exports) {
+        context.curve = job.curve;
+        if (!job.entry->write(context, job.path)) {
+            err << "harlox-cli: could not export the " << job.entry->name << " curve to '" << job.path
+                << "'\n";
             return 1;
         }
     }
-    for (const auto& [entry, path] : plan.plots) {
+    for (const Job& job : plan.plots) {
+        context.curve = job.curve;
         DiagramModel scratch;
         std::string why;
-        if (!renderDiagramToFile(entry->diagram(context, scratch), path, plan.width, plan.height, why)) {
-            err << "harlox-cli: could not plot the " << entry->name << " diagram to '" << path << "': " << why
-                << '\n';
+        if (!renderDiagramToFile(job.entry->diagram(context, scratch), job.path, plan.width, plan.height,
+                                 why)) {
+            err << "harlox-cli: could not plot the " << job.entry->name << " diagram to '" << job.path
+                << "': " << why << '\n';
             return 1;
         }
     }
@@ -729,6 +971,13 @@ const BoxType* findBoxType(std::int32_t code) {
     return nullptr;
 }
 
+std::string boxTypeNames() {
+    std::vector<std::string_view> names;
+    for (const BoxType& t : kBoxTypes)
+        names.push_back(t.name);
+    return joinNames(names);
+}
+
 // Names on the command line are relative to the working folder, not to the program's.
 std::string fromWorkingFolder(const std::string& name) {
     std::error_code ec;
@@ -740,18 +989,26 @@ std::string fromWorkingFolder(const std::string& name) {
 void addActionOptions(CLI::App& command, ProjectActions& a) {
     command
         .add_option("--set", a.sets,
-                    "NAME=VALUE in SI units, applied in the order given. Names: " +
+                    "NAME=VALUE in SI units, applied in the order given; a setting the type does not have is "
+                    "refused. rear.* (the reflex bandpass's rear configuration) take the names of driver.*. "
+                    "Names: " +
                         joinNames(boxSettingNames()))
         ->allow_extra_args(false); // one NAME=VALUE per --set: a positional may follow
+    command.add_flag(
+        "--quickbox", a.quickBox,
+        "size the enclosure with the type's quick box after the --set values, before the calculation");
     command
-        .add_option("--export", a.exports,
-                    "KIND=FILE, the format chosen by the extension (.frd .zma .gdt .fmp .fm). Kinds: " +
-                        joinNames(boxExportKinds()))
+        .add_option(
+            "--export", a.exports,
+            "KIND=FILE, the format chosen by the extension (.frd .zma .gdt .fmp .fm). Kinds: " +
+                joinNames(boxExportKinds()) +
+                "; spl:LABEL is any curve of the SPL window by its label, e.g. 'spl:Rear port=rp.frd'")
         ->allow_extra_args(false);
     command
         .add_option("--plot", a.plots,
                     "KIND=FILE.png or KIND=FILE.svg: the diagram drawn as the program draws it. Kinds as "
-                    "--export")
+                    "--export (airspeed and airspeed2 draw the air speed window, stdwave the standing-wave "
+                    "window)")
         ->allow_extra_args(false);
     command.add_option("--size", a.plotSize, "WIDTHxHEIGHT of the plots in pixels")->capture_default_str();
     command.add_flag("--datasheet", a.datasheet, "print the data sheet");
@@ -771,6 +1028,7 @@ std::vector<std::string_view> boxExportKinds() {
     std::vector<std::string_view> names;
     for (const ExportKindEntry& k : kExportKinds)
         names.push_back(k.name);
+    names.push_back(kSplCurve.name);
     return names;
 }
 
@@ -778,26 +1036,42 @@ int runBox(const BoxOptions& options, std::ostream& out, std::ostream& err) {
     startFromDefaults();
     const BoxType* type = findBoxType(options.type);
     if (!type) {
-        err << "harlox-cli: unknown box type '" << options.type << "' (closed or bassreflex)\n";
+        err << "harlox-cli: unknown box type '" << options.type << "' (" << boxTypeNames() << ")\n";
         return 1;
     }
     CliHost host(err);
     std::unique_ptr<TBoxEmbryo> box = makeBoxProject(type->code, host);
     const std::optional<Plan> plan = planActions(*box, options.actions, err);
     if (!plan) return 1;
-    if (!options.actions.saveFile.empty() && options.unitFile.empty()) {
-        err << "harlox-cli: --save needs --unit: a project names its driver unit file (write the built-in "
-               "unit with 'harlox-cli unit default FILE')\n";
+    if (!options.unit2File.empty() && !box->usesRearDriver()) {
+        err << "harlox-cli: --unit2: " << typeLabel(*box) << " has no rear driver configuration\n";
+        return 1;
+    }
+    if (!options.actions.saveFile.empty() &&
+        (options.unitFile.empty() || (box->usesRearDriver() && options.unit2File.empty()))) {
+        err << "harlox-cli: --save needs --unit" << (box->usesRearDriver() ? " and --unit2" : "")
+            << ": a project names its driver unit files (write the built-in unit with 'harlox-cli unit "
+               "default "
+               "FILE')\n";
         return 1;
     }
 
+    // The program's own loads: their messages go to stderr through the host.
     if (!options.unitFile.empty()) {
         host.queueFile(fromWorkingFolder(options.unitFile));
-        // The program's own load: its messages go to stderr through the host.
         if (!box->LoadDriverUnit()) return 1;
         host.runPosted();
     } else {
         box->front().SetDefaultUnit();
+    }
+    if (box->usesRearDriver()) {
+        if (!options.unit2File.empty()) {
+            host.queueFile(fromWorkingFolder(options.unit2File));
+            if (!box->LoadRearDriverUnit()) return 1;
+            host.runPosted();
+        } else {
+            box->rear().SetDefaultUnit();
+        }
     }
     return carryOut(*box, host, options.actions, *plan, out, err);
 }
@@ -848,11 +1122,14 @@ int runOpen(const OpenOptions& options, std::ostream& out, std::ostream& err) {
 
 void addBoxCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<BoxOptions>();
-    auto* box = app.add_subcommand("box", "Simulate a driver unit in a closed or a bass reflex box");
-    box->add_option("TYPE", options->type, "closed or bassreflex")
-        ->required()
-        ->check(CLI::IsMember({"closed", "bassreflex"}));
+    auto* box = app.add_subcommand("box", "Simulate a driver unit in one of the ten box types");
+    std::vector<std::string> names;
+    for (const BoxType& t : kBoxTypes)
+        names.emplace_back(t.name);
+    box->add_option("TYPE", options->type, "the box type")->required()->check(CLI::IsMember(names));
     box->add_option("--unit", options->unitFile, "driver unit file (.unt); the built-in unit without it");
+    box->add_option("--unit2", options->unit2File,
+                    "the reflex bandpass's rear driver unit file (.unt); the built-in unit without it");
     addActionOptions(*box, options->actions);
     box->callback([options, &exitCode] { exitCode = runBox(*options, std::cout, std::cerr); });
 }
@@ -861,7 +1138,7 @@ void addOpenCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<OpenOptions>();
     auto* open = app.add_subcommand(
         "open", "Read a box project (.box), change it with --set and write its curves, plots and data sheet");
-    open->add_option("FILE", options->projectFile, "box project file (closed or bass reflex)")->required();
+    open->add_option("FILE", options->projectFile, "box project file (any of the ten box types)")->required();
     addActionOptions(*open, options->actions);
     open->callback([options, &exitCode] { exitCode = runOpen(*options, std::cout, std::cerr); });
 }

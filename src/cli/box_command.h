@@ -11,21 +11,23 @@ class App;
 
 namespace harlox::cli {
 
-// What "box" and "open" do with their project, in this order: the settings, the calculation,
-// --save, the curve files, the plots and the data sheet.
+// What "box" and "open" do with their project, in this order: the settings, --quickbox, the
+// calculation, --save, the curve files, the plots and the data sheet.
 struct ProjectActions {
     std::vector<std::string> sets;    // NAME=VALUE, applied in this order
     std::vector<std::string> exports; // KIND=FILE, the format by the extension
     std::vector<std::string> plots;   // KIND=FILE.png or KIND=FILE.svg
     std::string plotSize = "1200x800";
     bool datasheet = false;
-    std::string saveFile; // a box project file
+    bool quickBox = false; // after the settings, before the calculation
+    std::string saveFile;  // a box project file
 };
 
 // "box TYPE [--unit FILE] [ACTIONS]"
 struct BoxOptions {
-    std::string type; // "closed" or "bassreflex"
+    std::string type; // "closed", "bassreflex", "dt1", "dt2", "abr", "bp1" .. "bp4", "reflexbp"
     std::string unitFile;
+    std::string unit2File; // the rear unit of the reflex bandpass
     ProjectActions actions;
 };
 
@@ -38,12 +40,13 @@ struct OpenOptions {
 void addBoxCommand(CLI::App& app, int& exitCode);
 void addOpenCommand(CLI::App& app, int& exitCode);
 
-// Simulates a new box with the built-in unit or --unit and carries out the actions. 0 on
+// Simulates a new box with the built-in unit or --unit (and --unit2 for the reflex bandpass's rear
+// configuration) and carries out the actions. 0 on
 // success; any refused setting, unreadable unit, failed export, plot or save prints a message
 // to err and gives 1. --save needs --unit: a project names its unit file.
 int runBox(const BoxOptions& options, std::ostream& out, std::ostream& err);
 
-// Reads a box project (closed or bass reflex, its unit from the stored path) and carries out
+// Reads a box project of any type (its units from the stored paths) and carries out
 // the actions; 0 on success, 1 with a message on err otherwise.
 int runOpen(const OpenOptions& options, std::ostream& out, std::ostream& err);
 

@@ -1,6 +1,11 @@
 #include "cli/box_command.h"
 
+#include "app/box_factory.h"
+#include "box/abr_box.h"
+#include "box/bandpass_box.h"
 #include "box/bass_reflex_box.h"
+#include "box/bass_reflex_vel_box.h"
+#include "box/double_tuned_box.h"
 #include "box/port_object.h"
 #include "cli/plot.h"
 #include "core/format.h"
@@ -14,6 +19,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -106,9 +112,9 @@ TEST_F(BoxCommandTest, RefusedInputExitsNonZeroWithAClearMessage) {
     EXPECT_NE(err.str().find("--save needs --unit"), std::string::npos);
 }
 
-// Every name changes what a run writes, except those kept in the unit record only; the required unit
-// parameters set to 0 make the unit insufficient. No run writes the preferences, so each starts from the
-// defaults again.
+// Every name a bass reflex box takes changes what a run writes, except those kept in the unit record only;
+// the required unit parameters set to 0 make the unit insufficient. No run writes the preferences, so each
+// starts from the defaults again.
 TEST_F(BoxCommandTest, EverySettingReachesTheModel) {
     const std::string meas = dir.file("m.frd");
     std::ofstream(meas) << "10 80 0\n20000 80 0\n";
@@ -134,6 +140,8 @@ TEST_F(BoxCommandTest, EverySettingReachesTheModel) {
     const std::string base = result({}, false), baseFiles = result({}, true);
     ASSERT_EQ(base[0], '0') << base;
     for (const std::string_view name : boxSettingNames()) {
+        // The elements a bass reflex box does not have: see OtherTypesSettingsReachTheModel.
+        if (name.starts_with("box2.") || name.starts_with("port2.") || name.starts_with("abr.")) continue;
         std::string value;
         ASSERT_TRUE(values >> value) << "no value for " << name;
         const std::string set = std::string(name) + "=" + value;
@@ -242,6 +250,293 @@ TEST_F(BoxCommandTest, BoxSaveThenOpenGivesTheSameSheetAndCurves) {
         EXPECT_EQ(open(file), 1) << message;
         EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
         EXPECT_TRUE(out.str().empty());
+    }
+}
+
+// ---- the eight further types ---------------------------------------------------------------
+
+// The arrays the type-specific kinds write, by the roles of the elements: port 1 is dt1's rear port
+// but dt2's front port, and so on.
+using CurveOf = std::function<const double*(TBoxEmbryo&)>;
+struct TypeKinds {
+    const char* type;
+    int code;
+    const char* heading;
+    std::vector<std::pair<const char*, CurveOf>> kinds;
+};
+
+const double* splOf(TBoxEmbryo& b) {
+    return b.SPL.data();
+}
+
+std::vector<TypeKinds> otherTypes() {
+    const auto bp = [](TBoxEmbryo& b) -> TBandpassBox& { return dynamic_cast<TBandpassBox&>(b); };
+    const auto dt = [](TBoxEmbryo& b) -> TDoubleTunedBox& { return dynamic_cast<TDoubleTunedBox&>(b); };
+    const auto vel = [](TBoxEmbryo& b) -> TBassReflexVelBox& { return dynamic_cast<TBassReflexVelBox&>(b); };
+    const std::pair<const char*, CurveOf> stdwave{"stdwave", [](TBoxEmbryo& b) { return b.splModes.data(); }};
+    const std::pair<const char*, CurveOf> bpAir1{"airspeed",
+                                                 [=](TBoxEmbryo& b) { return bp(b).airSpeed1.data(); }};
+    const std::pair<const char*, CurveOf> bpAir2{"airspeed2",
+                                                 [=](TBoxEmbryo& b) { return bp(b).airSpeed2.data(); }};
+    return {
+        {"dt1",
+         2,
+         "DOUBLE TUNED BASSREFLEX BOX 1",
+         {{"airspeed", [=](TBoxEmbryo& b) { return dt(b).rearAirSpeed.data(); }},
+          {"airspeed2", [=](TBoxEmbryo& b) { return dt(b).frontAirSpeed.data(); }}}},
+        {"dt2",
+         3,
+         "DOUBLE TUNED BASSREFLEX BOX 2",
+         {{"airspeed", [=](TBoxEmbryo& b) { return dt(b).frontAirSpeed.data(); }},
+          {"airspeed2", [=](TBoxEmbryo& b) { return dt(b).rearAirSpeed.data(); }}}},
+        {"abr",
+         4,
+         "ABR BOX",
+         {{"abrexcursion", [](TBoxEmbryo& b) { return dynamic_cast<TAbrBox&>(b).abr().X.data(); }}}},
+        {"bp1", 5, "BANDPASS BOX TYPE 1", {bpAir1, stdwave}},
+        {"bp2", 6, "BANDPASS BOX TYPE 2", {bpAir1, bpAir2, stdwave}},
+        {"bp3", 7, "BANDPASS BOX TYPE 3", {bpAir1, bpAir2, stdwave}},
+        {"bp4", 8, "BANDPASS BOX TYPE 4", {bpAir1, bpAir2, stdwave}},
+        {"reflexbp",
+         9,
+         "REFLEXBANDPASS BOX",
+         {{"airspeed", [=](TBoxEmbryo& b) { return vel(b).airSpeed1.data(); }},
+          {"airspeed2", [=](TBoxEmbryo& b) { return vel(b).airSpeed2.data(); }}}},
+    };
+}
+
+// Each type runs with its data sheet and every curve it has, the SPL window's curves by label
+// included; each file holds the model's own array of that kind.
+TEST_F(BoxCommandTest, EveryTypeWritesItsSheetAndEachOfItsCurves) {
+    for (TypeKinds& t : otherTypes()) {
+        SCOPED_TRACE(t.type);
+        test::ScriptedUiHost ui;
+        std::unique_ptr<TBoxEmbryo> box = makeBoxProject(t.code, ui);
+        ASSERT_TRUE(box);
+        box->front().SetDefaultUnit();
+        box->rear().SetDefaultUnit();
+        box->Calculate(0);
+
+        t.kinds.emplace_back("spl", splOf);
+        t.kinds.emplace_back("excursion", [](TBoxEmbryo& b) { return b.front().excursion.data(); });
+        t.kinds.emplace_back("impedance", [](TBoxEmbryo& b) { return b.front().impedance.data(); });
+        t.kinds.emplace_back("groupdelay", [](TBoxEmbryo& b) { return b.groupDelay.data(); });
+        std::vector<std::string> labels;
+        const DiagramModel& spl = box->splWindow();
+        for (int i = 0; i < spl.curveCount(); ++i) {
+            if (spl.curve(i).y) labels.push_back("spl:" + spl.curve(i).label);
+        }
+        ASSERT_FALSE(labels.empty());
+        BoxOptions o = boxWith(t.type, {});
+        int n = 0;
+        const auto fileFor = [&](int i) { return dir.file(std::to_string(i) + (i < 0 ? ".gdt" : ".frd")); };
+        for (const auto& [kind, curve] : t.kinds)
+            o.actions.exports.push_back(std::string(kind) + "=" + fileFor(n++));
+        for (const std::string& label : labels)
+            o.actions.exports.push_back(label + "=" + fileFor(n++));
+        ASSERT_EQ(run(o), 0) << err.str();
+        EXPECT_EQ(out.str().rfind(std::string(t.heading) + "\nFilename\t\n", 0), 0u) << out.str();
+
+        const double* f = sharedSetup().grid.f.data();
+        n = 0;
+        const auto expectRow = [&](const std::string& what, const double* y) {
+            const std::string text = fileText(fileFor(n++));
+            EXPECT_NE(text.find(strprintf("\r\n %f\t%f", f[6], y[6])), std::string::npos) << what << "\n"
+                                                                                          << text;
+        };
+        for (const auto& [kind, curve] : t.kinds) {
+            if (std::string_view(kind) != "groupdelay")
+                expectRow(kind, curve(*box));
+            else
+                ++n; // GDT has its own layout; its curve is that of the two older types
+        }
+        for (int i = 0; i < spl.curveCount(); ++i) {
+            if (spl.curve(i).y) expectRow(spl.curve(i).label, spl.curve(i).y);
+        }
+    }
+}
+
+// What a type does not have is refused before anything is written, naming the type.
+TEST_F(BoxCommandTest, SettingsAndCurvesATypeDoesNotHaveAreRefused) {
+    const std::string x = dir.file("x.frd");
+    const std::tuple<const char*, std::vector<std::string>, std::vector<std::string>, std::string> cases[] = {
+        {"dt1",
+         {"port.fb=40"},
+         {},
+         "--set port.fb: the double tuned bassreflex box type 1 shows the resonances"},
+        {"dt2", {"port2.fb=40"}, {}, "--set port2.fb: the double tuned bassreflex box type 2 shows the"},
+        {"closed", {"port2.L=0.1"}, {}, "--set port2.L: the closed box has no second port"},
+        {"closed", {"port.D=0.05"}, {}, "--set port.D: the closed box has no port"},
+        {"closed", {"box2.Vb=0.01"}, {}, "--set box2.Vb: the closed box has no second box"},
+        {"bassreflex", {"port2.ports=2"}, {}, "--set port2.ports: the bass reflex box has no second port"},
+        {"bp1", {"port2.flare=0.2"}, {}, "--set port2.flare: the bandpass box type 1 has no second port"},
+        {"abr", {"port.L=0.1"}, {}, "--set port.L: the passive radiator box has no port"},
+        {"bassreflex", {"abr.Vap=0.01"}, {}, "--set abr.Vap: the bass reflex box has no passive radiator"},
+        {"bp3", {"abr.units=2"}, {}, "--set abr.units: the bandpass box type 3 has no passive radiator"},
+        {"abr", {"abr.units=10"}, {}, "--set abr.units: the value must lie between 1 and 9"},
+        {"abr", {"abr.Sd=20"}, {}, "--set abr.Sd: the value must lie between 1e-10 and 10"},
+        {"bp4", {"driver.count=3"}, {}, "the bandpass box type 4 takes 2 to 8 drivers in steps of 2"},
+        {"closed", {"rear.count=2"}, {}, "--set rear.count: the closed box has no rear driver configuration"},
+        {"reflexbp", {"rear.colour=2"}, {}, "unknown setting 'rear.colour'"},
+        {"closed", {}, {"airspeed=" + x}, "the closed box has no 'airspeed' curve"},
+        {"bassreflex", {}, {"airspeed2=" + x}, "the bass reflex box has no 'airspeed2' curve"},
+        {"bp1", {}, {"airspeed2=" + x}, "the bandpass box type 1 has no 'airspeed2' curve"},
+        {"dt1", {}, {"stdwave=" + x}, "the double tuned bassreflex box type 1 has no 'stdwave' curve"},
+        {"bp2", {}, {"abrexcursion=" + x}, "the bandpass box type 2 has no 'abrexcursion' curve"},
+        {"bp2", {}, {"driver=" + x}, "the bandpass box type 2 has no 'driver' curve"},
+        {"bp3",
+         {},
+         {"spl:Port=" + x},
+         "the SPL window of the bandpass box type 3 has no curve 'Port'; its curves: 'Total', 'Rear port', "
+         "'Front port'"},
+        {"bp3", {}, {"spl:Target=" + x}, "has no curve 'Target'"}, // only during a fit
+        {"bp3", {}, {"spl:Rear port"}, "--export expects KIND=FILE, got 'spl:Rear port'"},
+    };
+    for (const auto& [type, sets, exports, message] : cases) {
+        EXPECT_EQ(run(boxWith(type, sets, exports)), 1) << message;
+        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+        EXPECT_TRUE(out.str().empty());
+        EXPECT_FALSE(std::filesystem::exists(x));
+    }
+    for (const char* type : {"closed", "bassreflex"}) {
+        EXPECT_EQ(run([&] {
+                      BoxOptions o = boxWith(type, {});
+                      o.actions.quickBox = true;
+                      return o;
+                  }()),
+                  1);
+        EXPECT_NE(err.str().find("--quickbox: the " +
+                                 std::string(type == std::string("closed") ? "closed" : "bass reflex") +
+                                 " box has no quick box"),
+                  std::string::npos)
+            << err.str();
+    }
+    BoxOptions o = boxWith("bp2", {});
+    o.unit2File = unitPath;
+    EXPECT_EQ(run(o), 1);
+    EXPECT_NE(err.str().find("--unit2: the bandpass box type 2 has no rear driver configuration"),
+              std::string::npos);
+    o = boxWith("reflexbp", {}, {}, unitPath);
+    o.actions.saveFile = dir.file("r.box");
+    EXPECT_EQ(run(o), 1);
+    EXPECT_NE(err.str().find("--save needs --unit and --unit2"), std::string::npos) << err.str();
+}
+
+// Bandpass 4 drives its cones in pairs; its count takes even numbers only, the others any of 1 .. 9.
+TEST_F(BoxCommandTest, DriverCountFollowsTheType) {
+    for (int n = 1; n <= 9; ++n) {
+        const std::string set = "driver.count=" + std::to_string(n);
+        EXPECT_EQ(run(boxWith("bp4", {set})), n % 2 == 0 ? 0 : 1) << set << err.str();
+        if (n % 2 == 0) {
+            EXPECT_NE(out.str().find(" # drivers\t" + std::to_string(n) + "\n"), std::string::npos)
+                << out.str();
+        }
+        EXPECT_EQ(run(boxWith("bp3", {set})), 0) << set << err.str();
+    }
+}
+
+// Each setting of the further elements changes the data sheet or the saved project of a type that has it.
+TEST_F(BoxCommandTest, OtherTypesSettingsReachTheModel) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"bp3", "box2.Vb=0.03"},     {"bp3", "box2.Qb=5"},         {"bp3", "box2.Ql=5"},
+        {"bp3", "box2.fill=50"},     {"bp3", "port2.L=0.2"},       {"bp3", "port2.D=0.07"},
+        {"bp3", "port2.S=0.003"},    {"bp3", "port2.ports=2"},     {"bp3", "port2.flare=0.2"},
+        {"bp3", "port2.fb=60"},      {"dt1", "box2.Vb=0.03"},      {"dt2", "port2.L=0.2"},
+        {"bp1", "box2.Vb=0.03"},     {"bp1", "port.fb=60"},        {"abr", "abr.Vap=0.02"},
+        {"abr", "abr.Sd=0.02"},      {"abr", "abr.Mmp=0.05"},      {"abr", "abr.Fp=30"},
+        {"abr", "abr.Fb=40"},        {"abr", "abr.Xmax=0.005"},    {"abr", "abr.units=2"},
+        {"abr", "abr.nonlinear=1"},  {"reflexbp", "rear.count=2"}, {"reflexbp", "rear.extraMass=0.01"},
+        {"reflexbp", "port2.fb=30"}, {"reflexbp", "box2.Vb=0.05"},
+    };
+    const auto result = [&](const char* type, std::vector<std::string> sets) {
+        BoxOptions o = boxWith(type, std::move(sets), {}, unitPath);
+        o.unit2File = std::string(type) == "reflexbp" ? unitPath : "";
+        o.actions.saveFile = dir.file("p.box");
+        const int rc = run(o);
+        return std::to_string(rc) + err.str() + out.str() + fileText(dir.file("p.box"));
+    };
+    for (const auto& [type, set] : cases) {
+        const std::string base = result(type, {});
+        ASSERT_EQ(base[0], '0') << type << base;
+        const std::string changed = result(type, {set});
+        EXPECT_EQ(changed[0], '0') << set << changed;
+        EXPECT_NE(changed, base) << type << " " << set;
+    }
+}
+
+// The quick box runs after the settings: it sizes the box from the driver, so the sheet changes,
+// and the settings' driver count is the one it sizes for.
+TEST_F(BoxCommandTest, QuickBoxRunsForEveryTypeThatHasOne) {
+    for (const char* type : {"dt1", "dt2", "abr", "bp1", "bp2", "bp3", "bp4", "reflexbp"}) {
+        ASSERT_EQ(run(boxWith(type, {"driver.count=2"})), 0) << type << err.str();
+        const std::string plain = out.str();
+        BoxOptions o = boxWith(type, {"driver.count=2"});
+        o.actions.quickBox = true;
+        ASSERT_EQ(run(o), 0) << type << err.str();
+        EXPECT_NE(out.str(), plain) << type;
+        EXPECT_NE(out.str().find(" # drivers\t2\n"), std::string::npos) << type;
+    }
+}
+
+// A saved project of every type opens to the same data sheet, and the example projects' units
+// round-trip too; the reflex bandpass keeps its own rear unit.
+TEST_F(BoxCommandTest, EveryTypeSavesAndOpensToTheSameSheet) {
+    TSpkData rear;
+    rear.SetDefault();
+    rear.setModel("REAR");
+    const std::string rearPath = dir.file("rear.unt");
+    ASSERT_TRUE(rear.Save(rearPath));
+    for (const TypeKinds& t : otherTypes()) {
+        BoxOptions made = boxWith(t.type, {"box.Vb=0.02"}, {}, unitPath);
+        if (t.code == TBassReflexVelBox::kTypeCode) made.unit2File = rearPath;
+        made.actions.saveFile = dir.file(std::string(t.type) + ".box");
+        ASSERT_EQ(run(made), 0) << t.type << err.str();
+        const std::string sheet = out.str();
+        ASSERT_EQ(open(made.actions.saveFile), 0) << t.type << err.str();
+        EXPECT_EQ(out.str(), sheet) << t.type;
+        EXPECT_TRUE(err.str().empty()) << t.type << err.str();
+    }
+}
+
+// --unit2 loads the reflex bandpass's rear configuration only; rear.* edit it, driver.* the front.
+TEST_F(BoxCommandTest, RearUnitAndRearSettingsReachTheRearDriverOnly) {
+    TSpkData rear;
+    rear.SetDefault();
+    rear.setModel("REAR MODEL");
+    const std::string rearPath = dir.file("rear.unt");
+    ASSERT_TRUE(rear.Save(rearPath));
+    BoxOptions o = boxWith("reflexbp", {"rear.count=3", "driver.count=2"}, {}, unitPath);
+    o.unit2File = rearPath;
+    ASSERT_EQ(run(o), 0) << err.str();
+    const std::string sheet = out.str();
+    const auto front = sheet.find("Front driver\n"), back = sheet.find("Rear driver\n");
+    ASSERT_NE(front, std::string::npos) << sheet;
+    ASSERT_NE(back, std::string::npos) << sheet;
+    ASSERT_LT(front, back);
+    const std::string frontBlock = sheet.substr(front, back - front), rearBlock = sheet.substr(back);
+    EXPECT_NE(frontBlock.find(" Model\t\t180 WR/832732\n"), std::string::npos) << frontBlock;
+    EXPECT_NE(frontBlock.find(" # drivers\t2\n"), std::string::npos) << frontBlock;
+    EXPECT_NE(rearBlock.find(" Model\t\tREAR MODEL\n"), std::string::npos) << rearBlock;
+    EXPECT_NE(rearBlock.find(" # drivers\t3\n"), std::string::npos) << rearBlock;
+
+    o.unit2File = dir.file("none.unt");
+    EXPECT_EQ(run(o), 1);
+    EXPECT_NE(err.str().find("Speaker unit load: Could not open file."), std::string::npos) << err.str();
+}
+
+TEST_F(BoxCommandTest, PlotsOfTheFurtherWindows) {
+    if (!plottingAvailable()) GTEST_SKIP() << "built without Qt";
+    const std::pair<const char*, const char*> cases[] = {
+        {"bp2", "stdwave"}, {"bp2", "airspeed2"}, {"abr", "abrexcursion"}, {"reflexbp", "spl:Driver"}};
+    for (const auto& [type, kind] : cases) {
+        BoxOptions o = boxWith(type, {});
+        o.actions.plots = {std::string(kind) + "=" + dir.file("p.png")};
+        o.actions.plotSize = "320x200";
+        ASSERT_EQ(run(o), 0) << kind << err.str();
+        const auto png = test::readAll(dir.file("p.png"));
+        ASSERT_GT(png.size(), 24u) << kind;
+        EXPECT_EQ((png[18] << 8) | png[19], 320) << kind;
+        std::filesystem::remove(dir.file("p.png"));
     }
 }
 
