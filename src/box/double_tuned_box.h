@@ -22,6 +22,10 @@ public:
     // The two resonances of the system, shown as the ports' tuning frequencies; each port's
     // Vbox becomes the volume that would tune it alone there. Run after every edit.
     void UpdateResonances();
+    // Compliance of a chamber as the resonance display counts it.
+    [[nodiscard]] static double chamberCompliance(const TBoxObject& box);
+    // The port limit of these types: no flare term.
+    static constexpr double kAirSpeedLimit = 15.3; // m/s
 
     void setBoxVolume(TBoxObject& box, double volume) override;
     [[nodiscard]] bool hasQuickBox() const override { return true; }
@@ -30,11 +34,11 @@ public:
     DiagramModel& airSpeedWindow() { return airSpeedWindow_; }
     [[nodiscard]] const DiagramModel& airSpeedWindow() const { return airSpeedWindow_; }
 
-    std::array<double, kMaxPoints> driverSPL{};      // dB, the cones alone
-    std::array<double, kMaxPoints> frontPortSPL{};   // dB, the outer port alone
-    std::array<double, kMaxPoints> rearAirSpeed{};   // m/s RMS
-    std::array<double, kMaxPoints> frontAirSpeed{};  // m/s RMS
-    std::array<Complex, kMaxPoints> Pd{};            // driver pressure at 1 m re 20 uPa
+    std::array<double, kMaxPoints> driverSPL{};     // dB, the cones alone
+    std::array<double, kMaxPoints> frontPortSPL{};  // dB, the outer port alone
+    std::array<double, kMaxPoints> rearAirSpeed{};  // m/s RMS
+    std::array<double, kMaxPoints> frontAirSpeed{}; // m/s RMS
+    std::array<Complex, kMaxPoints> Pd{};           // driver pressure at 1 m re 20 uPa
 
 protected:
     explicit TDoubleTunedBox(UiHost& ui);
@@ -43,6 +47,12 @@ protected:
     [[nodiscard]] bool writeTypeRecords(BinaryWriter& w) const override;
     [[nodiscard]] bool readTypeRecords(BinaryReader& r, int fileVersion) override;
     void UpdateDiagrams() override;
+    // Keeps the two chamber volumes apart and refreshes the resonances before the elements
+    // are recomputed.
+    void PrepareCalculation() override;
+    [[nodiscard]] const char* f3Indent() const override { return "  "; }
+    // Quick box values a type adds to the shared rule, applied before the resonances.
+    virtual void finishQuickBox() {}
 
     // Set by the concrete type to the elements in its roles.
     TBoxObject* rearBox_ = nullptr;
@@ -50,6 +60,12 @@ protected:
     TPortObject* rearPort_ = nullptr;
     TPortObject* frontPort_ = nullptr;
     DiagramModel airSpeedWindow_{"Airspeed in port", "Hz", "m/s"};
+    // Per grid point, from the elements (kept while they are unchanged): the shares of the
+    // cones' volume velocity n·U taken by the two ports (type 1: the rear port's share, then
+    // the front port's share of the rear port's flow).
+    std::array<Complex, kMaxPoints> shareA_{};
+    std::array<Complex, kMaxPoints> shareB_{};
+    [[nodiscard]] bool elementsChanged() const;
 };
 
 // Type 1: the driver's rear works into the rear box, vented through the rear port into the
@@ -82,6 +98,8 @@ public:
 protected:
     void ComputeBackLoad() override;
     void ComputePressure() override;
+    // The side chamber is fully damped.
+    void finishQuickBox() override;
 };
 
 } // namespace harlox

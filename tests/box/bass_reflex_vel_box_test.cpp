@@ -261,8 +261,8 @@ TEST_F(ReflexBandpass, CurvesShowTheVentPressuresAndTheirLimitedAirSpeeds) {
         for (const auto& [port, v] :
              {std::pair{&box.port(), box.airSpeed1[k]}, std::pair{&box.rearPort(), box.airSpeed2[k]}}) {
             EXPECT_NEAR(v, std::abs(C(port->Uport[k])) / port->S, 1e-9 * v) << i;
-            EXPECT_LE(v, port->airSpeedLimit() * (1 + 1e-12)) << i;
-            if (v > port->airSpeedLimit() * 0.999) ++limitedPoints;
+            // The limit is soft: a limited speed is sqrt(vlim · v), still above vlim.
+            if (v > port->airSpeedLimit()) ++limitedPoints;
         }
     }
     EXPECT_GT(limitedPoints, 0); // the limit did work somewhere
