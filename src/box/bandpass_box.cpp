@@ -52,11 +52,15 @@ void TBandpassBox::finishPort(TPortObject& port, std::array<double, kMaxPoints>&
 
 bool TBandpassBox::quickPort(TPortObject& port, double tuning) {
     const TSpeakerObject& d = *front_;
+    const double area = port.S, diameter = port.D;
     port.S = tuning * d.driverCount * d.Sd * kQuickAreaFactor / port.ports;
     port.D = std::sqrt(4.0 * port.S * 0.3183098861837697);
     port.computeSeff();
     port.portChanged = 1;
     if (port.sizeForTuning(tuning)) return true;
+    port.S = area;
+    port.D = diameter;
+    port.computeSeff();
     ui_.error(kQuickBoxCaption, kNoPortLengthText);
     return false;
 }
@@ -64,7 +68,7 @@ bool TBandpassBox::quickPort(TPortObject& port, double tuning) {
 bool TBandpassBox::exportStdWaveModes() {
     const FrequencyGrid& g = grid();
     const CurveExport data =
-        makeCurveExport(ExportCurve::SplModes, g.count, g.f.data(), splModes.data(), nullptr);
+        makeCurveExport(ExportCurve::SplModes, g.count, g.f.data(), splModes.data(), splPhase.data());
     return exportCurve(ui_, splSelector(), data, true);
 }
 
@@ -124,12 +128,13 @@ void TBandpassBox::FindMinus3dB() {
 }
 
 void TBandpassBox::UpdateDiagrams() {
-    TBoxEmbryo::UpdateDiagrams();
+    // Before the base, which repaints and clears the setup's changed flag.
     airSpeedWindow_.setFixedXRange(0.0);
     airSpeedWindow_.setFixedYRange(0.0);
     const MeasureSetup& s = setup();
     stdWaveWindow_.setFixedXRange(0.0);
     stdWaveWindow_.setFixedYRange(s.autorange != 0 ? 0.0 : static_cast<double>(s.rangeDb));
+    TBoxEmbryo::UpdateDiagrams();
 }
 
 void TBandpassBox::captureTypeSheet() {

@@ -162,15 +162,15 @@ void TBassReflexDTBox::ComputeBackLoad() {
         const Complex& zbf = frontBox_->Zbox[k];
         const Complex& zpr = rearPort_->Zport[k];
         const Complex& zpf = frontPort_->Zport[k];
-        // ZA1: front box and front port in parallel; ZA2: rear box in parallel with the
-        // rear port feeding ZA1.
-        const Complex za1 = multiply(zbf, divide(zpf, zbf + zpf));
-        const Complex series = za1 + zpr;
-        const Complex za2 = multiply(zbr, divide(series, zbr + series));
-        Zback[k] = za2;
-        // U1 = p1 / (ZA1 + Zport_rear) with p1 = n·U·ZA2; U2 = U1·ZA1 / Zport_front.
-        shareA_[k] = divide(za2, series);
-        shareB_[k] = divide(za1, zpf);
+        // ZA1: front box and front port in parallel; the port takes the share
+        // Zbox_front / (Zbox_front + Zport_front) of what enters the front box, so
+        // U2 = U1·ZA1 / Zport_front is that share of U1.
+        shareB_[k] = divide(zbf, zbf + zpf);
+        const Complex series = multiply(shareB_[k], zpf) + zpr;
+        // ZA2: the rear box in parallel with the rear port feeding ZA1; the rear port takes
+        // the share Zbox_rear / (Zbox_rear + ZA1 + Zport_rear) of n·U.
+        shareA_[k] = divide(zbr, zbr + series);
+        Zback[k] = multiply(shareA_[k], series);
     }
 }
 
@@ -246,14 +246,14 @@ void TBassReflexDT2Box::ComputeBackLoad() {
         const Complex& zpf = frontPort_->Zport[k];
         // ZX: the rear port leading into the closed rear box.
         const Complex zx = rearPort_->Zport[k] + rearBox_->Zbox[k];
-        // ZA2: front box, front port and ZX in parallel.
-        const Complex y =
-            divide(Complex(1.0, 0.0), zbf) + divide(Complex(1.0, 0.0), zpf) + divide(Complex(1.0, 0.0), zx);
-        const Complex za2 = divide(Complex(1.0, 0.0), y);
-        Zback[k] = za2;
-        // Uf = p / Zport_front and Ur = p / ZX with p = n·U·ZA2.
-        shareA_[k] = divide(za2, zpf);
-        shareB_[k] = divide(za2, zx);
+        // ZA2: front box, front port and ZX in parallel, over one common denominator; each
+        // branch takes the share ZA2 / Zbranch of n·U.
+        const Complex zbfZx = multiply(zbf, zx);
+        const Complex zbfZpf = multiply(zbf, zpf);
+        const Complex inverse = divide(Complex(1.0, 0.0), multiply(zpf, zx) + zbfZx + zbfZpf);
+        shareA_[k] = multiply(zbfZx, inverse);
+        shareB_[k] = multiply(zbfZpf, inverse);
+        Zback[k] = multiply(shareA_[k], zpf);
     }
 }
 

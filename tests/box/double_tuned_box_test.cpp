@@ -73,7 +73,7 @@ double maxOf(const std::array<double, kMaxPoints>& v, int n) {
 struct DtCase {
     const char* name;
     void (*set)(DtRefParams&);
-    bool limitBites = false; // the port limit must act somewhere
+    bool limitBites = false; // the limit must act on both ports somewhere
 };
 
 const DtCase kCases[] = {
@@ -94,7 +94,12 @@ const DtCase kCases[] = {
          q.base.n = 3, q.base.connection = 1, q.base.dualCoil = true, q.base.coilConnection = 0;
          q.base.extraMass = 0.015, q.rearPort = roundPort(0.3, 0.05, 3);
      }},
-    {"PortNonlinearityAtHighDrive", [](DtRefParams& q) { q.base.Ug = 30, q.base.portNonlinear = true; },
+    // Narrow ports so that both are limited somewhere.
+    {"PortNonlinearityAtHighDrive",
+     [](DtRefParams& q) {
+         q.base.Ug = 30, q.base.portNonlinear = true;
+         q.rearPort = roundPort(0.1, 0.04), q.frontPort = roundPort(0.1, 0.05);
+     },
      true},
     // A flare widens the port but leaves these types' limit at 15.3 m/s.
     {"FlaredPortsKeepTheirLimit",
@@ -146,7 +151,8 @@ TEST_P(DoubleTunedReference, CurvesEqualTheFormulas) {
     EXPECT_NEAR(box->rearPort().fp, rearLow ? r.fLow : r.fHigh, 1e-9 * r.fHigh);
     EXPECT_NEAR(box->frontPort().fp, rearLow ? r.fHigh : r.fLow, 1e-9 * r.fHigh);
     if (c.limitBites) {
-        EXPECT_GT(std::max(maxOf(box->rearAirSpeed, n), maxOf(box->frontAirSpeed, n)), 15.3 * 1.05);
+        EXPECT_GT(maxOf(box->rearAirSpeed, n), 15.3 * 1.05);
+        EXPECT_GT(maxOf(box->frontAirSpeed, n), 15.3 * 1.05);
     }
     EXPECT_TRUE(ui.messages.empty());
 }
@@ -334,7 +340,9 @@ TEST_P(DoubleTunedAirSpeedLimit, FifteenPointThreeMetresPerSecondWithoutFlareTer
     sharedSetup().setupChanged = 1;
     box->Calculate(0);
     EXPECT_NEAR(speeds()[peak], c.unlimited, 1e-9 * c.unlimited);
-    if (c.type == 1 && !c.rearPort) ASSERT_LT(box->rearAirSpeed[peak], 15.3);
+    if (c.type == 1 && !c.rearPort) {
+        ASSERT_LT(box->rearAirSpeed[peak], 15.3);
+    }
     TPortObject::setNonLinear(true);
     box->markChanged();
     box->Calculate(0);

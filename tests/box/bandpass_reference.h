@@ -1,0 +1,215 @@
+#pragma once
+
+// A plain second implementation of the four bandpass boxes, written point by point from the
+// formulas with std::complex and none of the program's helpers.
+
+#include "box_reference.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <vector>
+
+namespace harlox::test {
+
+struct BpRefBox {
+    double Vb = 0.01, Qb = 15.0, Ql = 15.0;
+    int fill = 0;
+};
+
+struct BpRefPort {
+    double L = 0.1, D = 0.05, S = 0.00196349540849375, flare = 0.0;
+    int ports = 1;
+};
+
+// The driver, setup and flags come from `base` (its own box and port fields are not used).
+// box1/port1 are the main box and port 1 of each type (rear, or the side boxes of type 4).
+struct BpRefParams {
+    int type = 1; // 1 .. 4
+    RefParams base;
+    BpRefBox box1, box2;
+    BpRefPort port1, port2;
+};
+
+struct BpRefResult {
+    std::vector<double> f, spl, phase, delay, imp, impPhase, exc, speed1, speed2, level1, level2, driverSpl,
+        modes;
+    double fl = 0.0, fu = 0.0;
+};
+
+inline BpRefResult bpReferenceModel(const BpRefParams& q) {
+    using C = std::complex<double>;
+    const C j(0, 1);
+    const double pi = 3.14159265359;
+    const RefParams& p = q.base;
+    const int N = p.N;
+    BpRefResult r;
+    for (auto* v : {&r.f, &r.spl, &r.phase, &r.delay, &r.imp, &r.impPhase, &r.exc, &r.speed1, &r.speed2,
+                    &r.level1, &r.level2, &r.driverSpl, &r.modes})
+        v->resize(N);
+    std::vector<C> P(N);
+    double mZ, mU, mS;
+    refMultipliers(p, mZ, mU, mS);
+    const double step = std::log10(double(p.stop) / double(p.start)) / (N - 1);
+    double reHot = p.Re;
+    if (p.coilHeating && p.Pmax != 0) {
+        const double u = p.Ug * mU;
+        reHot = p.Re * (1 + (u * u / p.Re) / p.Pmax * 230 * 0.0039);
+    }
+    const auto boxZ = [](const BpRefBox& b, double w) {
+        const double x = -1 / ((1 + 0.002 * b.fill) * b.Vb / 142000.0 * w);
+        const C zs(std::abs(x) / b.Qb, x);
+        return 1.0 / (1.0 / zs + 1.0 / (b.Ql * std::abs(x)));
+    };
+    const auto portZ = [pi](const BpRefPort& pt, double w) {
+        const double rr = std::sqrt(pt.S / pi);
+        const double seff = (1 + 0.576 * pt.flare) * pi * (rr - 0.0018) * (rr - 0.0018);
+        const double m = pt.ports == 1 ? 1.18 * (pt.L + 0.6 * pt.D) / seff
+                                       : 1.18 * (pt.L + 1.7 * pt.D) / seff / pt.ports;
+        const double k = ((2 * pt.L / pt.D + 1) * (1 / seff) * 1.18 * std::sqrt(3.12e-05)) / pt.ports;
+        return C(k * std::sqrt(w), m * w);
+    };
+    // Returns the factor applied to u.
+    const auto limit = [&](const BpRefPort& pt, C& u, double& v) {
+        v = std::abs(u) / (pt.S * pt.ports);
+        const double vlim = std::max(1.0, 3 * pt.flare) * 5 + 15.3;
+        if (!p.portNonlinear || v <= vlim) return 1.0;
+        const double s = std::sqrt(vlim / v);
+        v *= s;
+        u *= s;
+        return s;
+    };
+    const auto par = [](C a, C b) { return 1.0 / (1.0 / a + 1.0 / b); };
+
+    for (int i = 0; i < N; ++i) {
+        const double f = p.start * std::pow(10.0, i * step);
+        const double w = 2 * pi * f;
+        r.f[i] = f;
+        const C z1 = boxZ(q.box1, w), z2 = boxZ(q.box2, w);
+        const C zp1 = portZ(q.port1, w), zp2 = portZ(q.port2, w);
+        const double n = p.n;
+        C back;
+        switch (q.type) {
+        case 1: back = z1 + par(z2, zp1); break;
+        case 2: back = par(zp1, z1 + par(z2, zp2)); break;
+        case 3: back = par(zp1, z1) + par(z2, zp2); break;
+        default: back = (2.0 * par(zp2, z2) + par(zp1, z1)) * 0.5; break;
+        }
+
+        C U, zin;
+        double exc = 0;
+        const auto pass = [&](double cms) {
+            const C zam = (p.Rms + j * (w * (p.Mms + p.extraMass) - 1 / (w * cms))) / (p.Sd * p.Sd);
+            C za = n * back + zam; // no radiation: both faces work into boxes
+            if (p.isobaric) za += zam;
+            const C z = p.isobaric ? za / 2.0 : za;
+            zin = reHot + p.Bl * p.Bl / (p.Sd * p.Sd * z);
+            const C current = p.Ug * mU / (zin + p.Rg * mS + j * w * p.Lg * mS);
+            C force = p.Bl * current;
+            if (p.isobaric) force *= 2.0;
+            if (p.dualCoil) force *= 2.0;
+            U = force / p.Sd / za;
+            exc = std::abs(U / p.Sd) / w * 1000 * 2.828;
+        };
+        pass(p.Cms);
+        if (p.cmsNonlinear && p.Xmax != 0) {
+            const double xl = p.Xmax * 0.5 * 1000;
+            pass(exc <= xl ? p.Cms : p.Cms / ((exc - xl) / xl + 1));
+        }
+        const C shown = (zin + j * w * p.Le) * mZ;
+        r.imp[i] = std::abs(shown);
+        r.impPhase[i] = std::arg(shown) * 180 / 3.141592653589793;
+        if (p.blNonlinear && p.Xmax != 0 && exc > p.Xmax * 1000) {
+            const double k = std::sqrt(p.Xmax * 1000 / exc);
+            exc *= k;
+            U *= k;
+        }
+        r.exc[i] = exc;
+
+        const C K(0, 58999.99999999999);
+        const auto level = [&](C u) { return 20 * std::log10(std::abs(K * f * u)); };
+        if (q.type == 1) {
+            C up = U * par(z2, zp1) * n / zp1;
+            limit(q.port1, up, r.speed1[i]);
+            P[i] = K * f * up;
+            continue;
+        }
+        if (q.type == 2) {
+            const C zf = par(z2, zp2);
+            C p1 = U * back * n;
+            C upr = p1 / zp1;
+            p1 *= limit(q.port1, upr, r.speed1[i]);
+            const C p2 = p1 / (z1 + zf) * zf;
+            C upf = p2 / zp2;
+            limit(q.port2, upf, r.speed2[i]);
+            r.level1[i] = level(upr);
+            r.driverSpl[i] = level(upr + upf);
+            P[i] = K * f * upf;
+            continue;
+        }
+        // Types 3 and 4: each chamber drives its own port, the two radiate in opposite phase.
+        C u1 = U * par(zp1, z1) * n / zp1;
+        C u2 = U * par(zp2, z2) * n / zp2;
+        limit(q.port1, u1, r.speed1[i]);
+        limit(q.port2, u2, r.speed2[i]);
+        r.level1[i] = level(u1);
+        r.level2[i] = level(u2);
+        P[i] = K * f * u2 - K * f * u1;
+    }
+
+    for (int i = 0; i < N; ++i) {
+        r.spl[i] = 20 * std::log10(std::abs(P[i]));
+        r.phase[i] = std::arg(P[i]) * 180 / 3.141592653589793;
+    }
+    for (int i = 1; i < N - 1; ++i) {
+        double d = r.phase[i + 1] - r.phase[i - 1];
+        if (d > 180) d -= 360;
+        if (d < -180) d += 360;
+        r.delay[i] = -d / 360 * 1000 / (r.f[i + 1] - r.f[i - 1]);
+    }
+    r.delay[0] = r.delay[1];
+    r.delay[N - 1] = r.delay[N - 2];
+
+    // -3 dB points from the last dip, else from the peak.
+    const std::vector<double>& s = r.spl;
+    double ref = 0;
+    int dip = -1;
+    for (int i = 1; i <= N - 3; ++i)
+        if (s[i] < s[i - 1] && s[i] < s[i + 1]) dip = i;
+    ref = dip >= 0 ? s[dip] : *std::max_element(s.begin(), s.end() - 1);
+    ref -= 3;
+    int lo = 0;
+    while (lo < N && s[lo] <= ref)
+        ++lo;
+    if (lo > 0 && lo < N) {
+        const double t = (s[lo] - ref) / (s[lo] - s[lo - 1]);
+        r.fl = (1 - t) * r.f[lo] + t * r.f[lo - 1];
+    }
+    int hi = N - 1;
+    while (hi >= 0 && s[hi] <= ref)
+        --hi;
+    if (hi >= 0 && hi < N - 1) {
+        const double t = (s[hi] - ref) / (s[hi] - s[hi + 1]);
+        r.fu = (1 - t) * r.f[hi] + t * r.f[hi + 1];
+    }
+
+    r.modes = s;
+    if (r.fu != 0) {
+        double L = q.port1.L; // type 1: its only port
+        if (q.type == 2) L = q.port2.L;
+        if (q.type >= 3) L = std::max(q.port1.L, q.port2.L);
+        const double fsw = 344.7 / (2 * L);
+        const auto g = [&](double x) {
+            return 20 * std::log10((1 + (x / r.fu) * (x / r.fu)) / (std::cos(2 * pi * x / fsw + pi) + 1.1)) - 20;
+        };
+        int k = 0;
+        while (k < N - 1 && r.f[k] < r.fu)
+            ++k;
+        const double g0 = std::max(0.0, g(r.f[k]));
+        for (int i = k; i < N; ++i)
+            r.modes[i] += std::max(0.0, g(r.f[i]) - g0);
+    }
+    return r;
+}
+
+} // namespace harlox::test
