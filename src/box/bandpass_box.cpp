@@ -23,10 +23,6 @@ constexpr double kQuickAreaFactor = 0.004;
 constexpr const char* kQuickBoxCaption = "Quick box";
 constexpr const char* kNoPortLengthText = "No usable port length was found for this tuning.";
 
-Complex parallel(const Complex& a, const Complex& b) {
-    return multiply(a, divide(b, a + b));
-}
-
 } // namespace
 
 TBandpassBox::TBandpassBox(UiHost& ui) : TBoxEmbryo(ui) {
@@ -37,8 +33,17 @@ TBandpassBox::TBandpassBox(UiHost& ui) : TBoxEmbryo(ui) {
 }
 
 double TBandpassBox::portFlow(const TPortObject& port, Complex& u, double& v) {
-    v = port.airSpeed(u);
-    return port.applyNonLinearity(v, u);
+    v = magnitude(u) / (port.S * port.ports);
+    if (!TPortObject::nonLinear()) return 1.0;
+    return TPortObject::limitAirSpeed(port.airSpeedLimit(), v, u);
+}
+
+bool TBandpassBox::loadsUnchanged() const {
+    for (const auto* b : {box_.get(), box2_.get()})
+        if (b && b->boxChanged != 0) return false;
+    for (const auto* p : {port1_.get(), port2_.get()})
+        if (p && p->portChanged != 0) return false;
+    return true;
 }
 
 void TBandpassBox::finishPort(TPortObject& port, std::array<double, kMaxPoints>& level) const {
@@ -114,17 +119,24 @@ void TBandpassBox::FindMinus3dB() {
 
     // The port's first standing-wave modes lift the response above the upper cutoff.
     const double fsw = kSoundSpeed / (2.0 * standingWaveLength());
-    const auto gain = [&](double x) {
-        const double q = x / fu_;
-        return 20.0 * std::log10((1.0 + q * q) / (std::cos(6.28318530718 * x / fsw + 3.14159265359) + 1.1)) -
-               20.0;
+    const double invFu = 1.0 / fu_;
+    const double phaseScale = 6.28318530718 / fsw;
+    // g(x) = 20·log10(ratio(x)) - 20, so g > g0 exactly where ratio > its value at g0; only
+    // those points need a logarithm.
+    const auto ratio = [&](double x) {
+        const double q = x * invFu;
+        return (1.0 + q * q) / (std::cos(phaseScale * x + 3.14159265359) + 1.1);
     };
     int k = 0;
     while (k < n - 1 && f(k) < fu_)
         ++k;
-    const double g0 = std::max(0.0, gain(f(k)));
-    for (int m = k; m < n; ++m)
-        splModes[static_cast<std::size_t>(m)] += std::max(0.0, gain(f(m)) - g0);
+    const double threshold = std::max(10.0, ratio(f(k))); // g0 = max(0, g(f[k]))
+    const double invThreshold = 1.0 / threshold;
+    for (int m = k; m < n; ++m) {
+        const double r = ratio(f(m));
+        if (r > threshold)
+            splModes[static_cast<std::size_t>(m)] += 8.685889638065035 * fastLog(r * invThreshold);
+    }
 }
 
 void TBandpassBox::UpdateDiagrams() {
@@ -185,6 +197,7 @@ bool TBP5Box::QuickBox() {
 }
 
 void TBP5Box::ComputeBackLoad() {
+    if (loadsUnchanged()) return;
     for (int i = 0; i < grid().count; ++i) {
         const auto k = static_cast<std::size_t>(i);
         const Complex& zf = box2_->Zbox[k];
@@ -277,6 +290,20 @@ bool TTwoPortBandpassBox::quickTwoPorts(double volume1, double volume2) {
     return true;
 }
 
+void TTwoPortBandpassBox::computeChambers(double share1) {
+    for (int i = 0; i < grid().count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const Complex& zb1 = box_->Zbox[k];
+        const Complex& zb2 = box2_->Zbox[k];
+        const Complex& zp1 = port1_->Zport[k];
+        const Complex& zp2 = port2_->Zport[k];
+        // Each port takes zbox / (zbox + zport) of its chamber's flow; chamber = share · zport.
+        load1_[k] = divide(zb1, zb1 + zp1);
+        load2_[k] = divide(zb2, zb2 + zp2);
+        Zback[k] = multiply(load1_[k], zp1) * share1 + multiply(load2_[k], zp2);
+    }
+}
+
 void TTwoPortBandpassBox::computeTwoPorts(std::array<double, kMaxPoints>& level1,
                                           std::array<double, kMaxPoints>& level2) {
     const FrequencyGrid& g = grid();
@@ -287,8 +314,8 @@ void TTwoPortBandpassBox::computeTwoPorts(std::array<double, kMaxPoints>& level1
         const auto k = static_cast<std::size_t>(i);
         const Complex un = front_->U[k] * n;
         Pcone[k] = multiply(K * g.f[k], un);
-        Complex u1 = divide(multiply(un, load1_[k]), p1.Zport[k]);
-        Complex u2 = divide(multiply(un, load2_[k]), p2.Zport[k]);
+        Complex u1 = multiply(un, load1_[k]);
+        Complex u2 = multiply(un, load2_[k]);
         portFlow(p1, u1, airSpeed1[k]);
         portFlow(p2, u2, airSpeed2[k]);
         p1.Uport[k] = u1;
@@ -340,13 +367,21 @@ bool TBP6Box::QuickBox() {
 }
 
 void TBP6Box::ComputeBackLoad() {
+    if (loadsUnchanged()) return;
     for (int i = 0; i < grid().count; ++i) {
         const auto k = static_cast<std::size_t>(i);
-        const Complex zf = parallel(box2_->Zbox[k], port2_->Zport[k]);
-        load1_[k] = zf;                                    // Zf
-        load2_[k] = box_->Zbox[k] + zf;                    // the rear box in series with the front chamber
-        load3_[k] = parallel(port1_->Zport[k], load2_[k]); // Zb
-        Zback[k] = load3_[k];
+        const Complex& zpr = port1_->Zport[k];
+        const Complex& zpf = port2_->Zport[k];
+        const Complex& zfront = box2_->Zbox[k];
+        // The front chamber's port takes zfront / (zfront + zpf) of the series flow.
+        const Complex frontShare = divide(zfront, zfront + zpf);
+        const Complex zf = multiply(frontShare, zpf);
+        const Complex series = box_->Zbox[k] + zf; // the rear box in series with the front chamber
+        // Node pressure p1 per cone volume velocity (Zb), then per rear-port and series flow.
+        const Complex rearShare = divide(series, zpr + series);
+        Zback[k] = multiply(rearShare, zpr);
+        load1_[k] = rearShare;                  // Upr / (U n)
+        load2_[k] = divide(frontShare, series); // Upf / p1
     }
 }
 
@@ -359,12 +394,11 @@ void TBP6Box::ComputePressure() {
         const auto k = static_cast<std::size_t>(i);
         const Complex kf = K * g.f[k];
         Pcone[k] = multiply(kf, front_->U[k]) * n;
-        Complex p1 = multiply(front_->U[k], load3_[k]) * n;
-        Complex upr = divide(p1, rear.Zport[k]);
+        const Complex p1 = multiply(front_->U[k], Zback[k]) * n;
+        Complex upr = multiply(front_->U[k], load1_[k]) * n;
         // A limited rear port also lowers the drive of the front chamber.
-        p1 *= portFlow(rear, upr, airSpeed1[k]);
-        const Complex us = divide(p1, load2_[k]);
-        Complex upf = divide(multiply(us, load1_[k]), front.Zport[k]);
+        const double scale = portFlow(rear, upr, airSpeed1[k]);
+        Complex upf = multiply(p1, load2_[k]) * scale;
         portFlow(front, upf, airSpeed2[k]);
         rear.Uport[k] = upr;
         front.Uport[k] = upf;
@@ -402,13 +436,8 @@ bool TBP7Box::QuickBox() {
 }
 
 void TBP7Box::ComputeBackLoad() {
-    for (int i = 0; i < grid().count; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        load1_[k] = parallel(port1_->Zport[k], box_->Zbox[k]);  // Zr
-        load2_[k] = parallel(box2_->Zbox[k], port2_->Zport[k]); // Zf
-        // The two chambers in series.
-        Zback[k] = load1_[k] + load2_[k];
-    }
+    if (loadsUnchanged()) return;
+    computeChambers(1.0);
 }
 
 void TBP7Box::ComputePressure() {
@@ -447,13 +476,9 @@ bool TBP8Box::QuickBox() {
 }
 
 void TBP8Box::ComputeBackLoad() {
-    for (int i = 0; i < grid().count; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        load1_[k] = parallel(port1_->Zport[k], box_->Zbox[k]);  // Zs
-        load2_[k] = parallel(port2_->Zport[k], box2_->Zbox[k]); // Zm
-        // Half the cones face each side box: n·(Zm + Zs/2).
-        Zback[k] = load2_[k] + load1_[k] * 0.5;
-    }
+    if (loadsUnchanged()) return;
+    // Half the cones face each side box: n·(Zm + Zs/2).
+    computeChambers(0.5);
 }
 
 void TBP8Box::ComputePressure() {

@@ -44,6 +44,8 @@ protected:
     // Air speed of u through the port (m/s RMS), limited with the port's own limit when the
     // shared switch is on; returns the factor applied.
     static double portFlow(const TPortObject& port, Complex& u, double& v);
+    // The loads only change with a box or a port (a new grid marks them all changed).
+    [[nodiscard]] bool loadsUnchanged() const;
     // Level and air-speed bookkeeping shared by the pressure loops.
     void finishPort(TPortObject& port, std::array<double, kMaxPoints>& level) const;
 
@@ -51,10 +53,9 @@ protected:
     DiagramModel stdWaveWindow_{"SPL with port standing wave modes", "Hz", "dB"};
     double fl_ = 0.0, fu_ = 0.0;
     double sheetFl_ = 0.0, sheetFu_ = 0.0;
-    // Per-point loads kept between the load and the pressure steps.
+    // Per-point transfer factors from the load step to the pressure step (see each type).
     std::array<Complex, kMaxPoints> load1_{};
     std::array<Complex, kMaxPoints> load2_{};
-    std::array<Complex, kMaxPoints> load3_{};
     std::array<Complex, kMaxPoints> scratch_{};
     std::array<double, kMaxPoints> portLevel_{}; // the front port of type 1: its level is the total
 };
@@ -97,8 +98,11 @@ protected:
     // The quick box of types 3 and 4: the two volumes, port 1 tuned to the effective
     // resonance and port 2 an octave above, each sized by the area-doubling loops.
     bool quickTwoPorts(double volume1, double volume2);
-    // Types 3 and 4: each chamber's pressure drives its own port (load1_, load2_ hold the
-    // chambers with their ports); the total is port 2 minus port 1.
+    // Types 3 and 4: each vented chamber's port share (load1_, load2_) and the cone's load,
+    // share1 times chamber 1 plus chamber 2.
+    void computeChambers(double share1);
+    // Types 3 and 4: each chamber's pressure drives its own port; the total is port 2 minus
+    // port 1.
     void computeTwoPorts(std::array<double, kMaxPoints>& level1, std::array<double, kMaxPoints>& level2);
     [[nodiscard]] DiagramModel* furtherWindow() override { return &stdWaveWindow_; }
     [[nodiscard]] bool writeTypeRecords(BinaryWriter& w) const override;

@@ -64,8 +64,8 @@ inline BpRefResult bpReferenceModel(const BpRefParams& q) {
     const auto portZ = [pi](const BpRefPort& pt, double w) {
         const double rr = std::sqrt(pt.S / pi);
         const double seff = (1 + 0.576 * pt.flare) * pi * (rr - 0.0018) * (rr - 0.0018);
-        const double m = pt.ports == 1 ? 1.18 * (pt.L + 0.6 * pt.D) / seff
-                                       : 1.18 * (pt.L + 1.7 * pt.D) / seff / pt.ports;
+        const double m =
+            pt.ports == 1 ? 1.18 * (pt.L + 0.6 * pt.D) / seff : 1.18 * (pt.L + 1.7 * pt.D) / seff / pt.ports;
         const double k = ((2 * pt.L / pt.D + 1) * (1 / seff) * 1.18 * std::sqrt(3.12e-05)) / pt.ports;
         return C(k * std::sqrt(w), m * w);
     };
@@ -90,10 +90,18 @@ inline BpRefResult bpReferenceModel(const BpRefParams& q) {
         const double n = p.n;
         C back;
         switch (q.type) {
-        case 1: back = z1 + par(z2, zp1); break;
-        case 2: back = par(zp1, z1 + par(z2, zp2)); break;
-        case 3: back = par(zp1, z1) + par(z2, zp2); break;
-        default: back = (2.0 * par(zp2, z2) + par(zp1, z1)) * 0.5; break;
+        case 1:
+            back = z1 + par(z2, zp1);
+            break;
+        case 2:
+            back = par(zp1, z1 + par(z2, zp2));
+            break;
+        case 3:
+            back = par(zp1, z1) + par(z2, zp2);
+            break;
+        default:
+            back = (2.0 * par(zp2, z2) + par(zp1, z1)) * 0.5;
+            break;
         }
 
         C U, zin;
@@ -200,7 +208,8 @@ inline BpRefResult bpReferenceModel(const BpRefParams& q) {
         if (q.type >= 3) L = std::max(q.port1.L, q.port2.L);
         const double fsw = 344.7 / (2 * L);
         const auto g = [&](double x) {
-            return 20 * std::log10((1 + (x / r.fu) * (x / r.fu)) / (std::cos(2 * pi * x / fsw + pi) + 1.1)) - 20;
+            return 20 * std::log10((1 + (x / r.fu) * (x / r.fu)) / (std::cos(2 * pi * x / fsw + pi) + 1.1)) -
+                   20;
         };
         int k = 0;
         while (k < N - 1 && r.f[k] < r.fu)

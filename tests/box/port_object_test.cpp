@@ -189,4 +189,40 @@ TEST_F(PortTest, RecordRoundTripShortInputAndHostileValues) {
     }
 }
 
+// The quick boxes' sizing: double the area (D by sqrt 2) while the length would be negative,
+// then while it is below 10 cm; the effective area follows every doubling.
+TEST_F(PortTest, SizeForTuningDoublesTheAreaUntilTheLengthIsUsable) {
+    TPortObject p;
+    p.setVbox(0.02);
+    p.S = 0.0001;
+    p.D = std::sqrt(4 * p.S / kPi);
+    p.computeSeff();
+    ASSERT_TRUE(p.sizeForTuning(40.0));
+    EXPECT_EQ(p.fp, 40.0);
+    expectRel(tuning(p.L, p.D, TPortObject::effectiveArea(p.S, 0.0), 1, 0.02), 40.0);
+    EXPECT_GE(p.L, 0.1);
+    const double doublings = std::log2(p.S / 0.0001);
+    EXPECT_NEAR(doublings, std::round(doublings), 1e-9);
+    EXPECT_GE(doublings, 1.0);
+    expectRel(p.D, std::sqrt(4 * p.S / kPi));
+    // One doubling fewer would be too short: the smallest area that reaches 10 cm.
+    TPortObject smaller = p;
+    smaller.S /= 2, smaller.D /= std::sqrt(2.0);
+    smaller.computeSeff();
+    EXPECT_LT(smaller.lengthForTuning(40.0), 0.1);
+
+    // A wide port already long enough keeps its area.
+    TPortObject wide;
+    wide.setVbox(0.05);
+    const double area = wide.S;
+    ASSERT_TRUE(wide.sizeForTuning(25.0));
+    EXPECT_EQ(wide.S, area);
+
+    // No area gives a finite length for 0 Hz: after 200 doublings the port is as it was.
+    p.portChanged = 0;
+    const auto before = portState(p);
+    EXPECT_FALSE(p.sizeForTuning(0.0));
+    EXPECT_EQ(portState(p), before);
+}
+
 } // namespace
