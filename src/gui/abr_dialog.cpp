@@ -37,8 +37,8 @@ TAbrDialog::TAbrDialog(QWidget* parent, TAbrBox& project, UiHost& ui,
     : TBaseDialog(parent, QString::fromUtf8(kHelpFile)), project_(project), ui_(ui),
       notify_(std::move(notifyChanged)) {
     setWindowTitle(QString::fromUtf8(kCaption));
-    menu_ =
-        OptimizeMenu::add(*this, OptimizeMenu::kTableText, OptimizeMenu::kFitText, [this] { quickBox(); });
+    menu_ = OptimizeMenu::add(*this, {project_, ui_, [this] { refresh(); }, [this] { changed(); }},
+                              OptimizeMenu::kTableText, OptimizeMenu::kFitText, [this] { quickBox(); });
     auto* column = new QVBoxLayout(content());
     column->setContentsMargins(0, 0, 0, 0);
 

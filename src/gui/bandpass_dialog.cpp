@@ -30,7 +30,8 @@ TTwoChamberDialog::TTwoChamberDialog(QWidget* parent, TBoxEmbryo& project, UiHos
     : TBaseDialog(parent, QString::fromUtf8(shape.helpFile)), project_(project), ui_(ui),
       notify_(std::move(notifyChanged)) {
     setWindowTitle(QString::fromUtf8(shape.caption));
-    menu_ = OptimizeMenu::add(*this, shape.tableText, shape.fitText, [this] { quickBox(); });
+    menu_ = OptimizeMenu::add(*this, {project_, ui_, [this] { refresh(); }, [this] { changed(); }},
+                              shape.tableText, shape.fitText, [this] { quickBox(); });
 
     auto* outer = new QVBoxLayout(content());
     outer->setContentsMargins(0, 0, 0, 0);

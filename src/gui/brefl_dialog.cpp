@@ -4,6 +4,7 @@
 #include "core/ui_host.h"
 #include "gui/closed_dialog.h"
 #include "gui/port_fields.h"
+#include "gui/optimize_menu.h"
 #include "gui/project_dialogs.h"
 
 #include <QVBoxLayout>
@@ -15,6 +16,8 @@ TBreflDialog::TBreflDialog(QWidget* parent, TBassReflexBox& project, UiHost& ui,
     : TBaseDialog(parent, QString::fromUtf8(kHelpFile)), project_(project), ui_(ui),
       notify_(std::move(notifyChanged)) {
     setWindowTitle(QString::fromUtf8(kCaption));
+    menu_ = OptimizeMenu::add(*this, {project_, ui_, [this] { refresh(); }, [this] { changed(); }},
+                              OptimizeMenu::kTableText, OptimizeMenu::kFitText, [this] { quickBox(); });
     auto* column = new QVBoxLayout(content());
     column->setContentsMargins(0, 0, 0, 0);
 
@@ -64,6 +67,12 @@ void TBreflDialog::refresh() {
 void TBreflDialog::changed() {
     refresh();
     notifyProjectChanged(this, project_, ui_, notify_);
+}
+
+void TBreflDialog::quickBox() {
+    // Without a complete driver there is nothing to size the box from.
+    if (!project_.QuickBox()) return;
+    changed();
 }
 
 } // namespace harlox

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/base_dialog.h"
+#include "gui/optimize_menu.h"
 
 #include <functional>
 
@@ -49,13 +50,16 @@ public:
     [[nodiscard]] QCheckBox* nonLinearBox() const;
 
     // Shows the box's and the port's present values.
+    [[nodiscard]] const OptimizeMenu& optimizeMenu() const { return menu_; }
     void refresh();
 
 private:
     void changed();
+    void quickBox();
 
     TBassReflexBox& project_;
     UiHost& ui_;
+    OptimizeMenu menu_;
     std::function<void(int code)> notify_;
     BoxVolumeFields* box_ = nullptr;
     PortFields* port_ = nullptr;

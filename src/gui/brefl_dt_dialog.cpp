@@ -97,7 +97,8 @@ TBreflDTDialog::TBreflDTDialog(QWidget* parent, TDoubleTunedBox& project, UiHost
     : TBaseDialog(parent, QString::fromUtf8(helpFile)), project_(project), ui_(ui),
       notify_(std::move(notifyChanged)) {
     setWindowTitle(QString::fromUtf8(caption));
-    menu_ = OptimizeMenu::add(*this, nullptr, OptimizeMenu::kFitTextB, [this] { quickBox(); });
+    menu_ = OptimizeMenu::add(*this, {project_, ui_, [this] { refresh(); }, [this] { changed(); }}, nullptr,
+                              OptimizeMenu::kFitTextB, [this] { quickBox(); });
 
     auto* outer = new QVBoxLayout(content());
     outer->setContentsMargins(0, 0, 0, 0);

@@ -6,6 +6,7 @@
 #include "gui/dbl_edit.h"
 #include "gui/form_rows.h"
 #include "gui/long_edit.h"
+#include "gui/optimize_menu.h"
 #include "gui/project_dialogs.h"
 
 #include <QGridLayout>
@@ -73,6 +74,8 @@ TClosedDialog::TClosedDialog(QWidget* parent, TClosedBox& project, UiHost& ui,
     : TBaseDialog(parent, QString::fromUtf8(kHelpFile)), project_(project), ui_(ui),
       notify_(std::move(notifyChanged)) {
     setWindowTitle(QString::fromUtf8(kCaption));
+    menu_ = OptimizeMenu::add(*this, {project_, ui_, [this] { refresh(); }, [this] { changed(); }},
+                              OptimizeMenu::kTableText, OptimizeMenu::kFitText, [this] { quickBox(); });
     auto* column = new QVBoxLayout(content());
     column->setContentsMargins(0, 0, 0, 0);
     box_ = new BoxVolumeFields(content(), tr("Box"), project_, project_.box());
@@ -87,6 +90,12 @@ void TClosedDialog::refresh() {
 void TClosedDialog::changed() {
     refresh();
     notifyProjectChanged(this, project_, ui_, notify_);
+}
+
+void TClosedDialog::quickBox() {
+    // Without a complete driver there is nothing to size the box from.
+    if (!project_.QuickBox()) return;
+    changed();
 }
 
 } // namespace harlox

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/base_dialog.h"
+#include "gui/optimize_menu.h"
 
 #include <functional>
 
@@ -82,13 +83,16 @@ public:
                   std::function<void(int code)> notifyChanged = {});
 
     [[nodiscard]] BoxVolumeFields& boxFields() const { return *box_; }
+    [[nodiscard]] const OptimizeMenu& optimizeMenu() const { return menu_; }
     void refresh();
 
 private:
     void changed();
+    void quickBox();
 
     TClosedBox& project_;
     UiHost& ui_;
+    OptimizeMenu menu_;
     std::function<void(int code)> notify_;
     BoxVolumeFields* box_ = nullptr;
 };

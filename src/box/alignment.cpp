@@ -1,0 +1,1 @@
+#include "box/alignment.h"

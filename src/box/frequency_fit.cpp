@@ -1,0 +1,1 @@
+#include "box/frequency_fit.h"
