@@ -1,3 +1,5 @@
 #pragma once
 
+// Table lookups and quick alignments of the box projects (filled in by the alignment work).
+
 namespace harlox {} // namespace harlox

@@ -853,15 +853,17 @@ bool TBoxEmbryo::Export(int kind) {
     case static_cast<int>(BoxExportKind::SplRoom):
         return exportRoomCabinet();
     case static_cast<int>(BoxExportKind::SplStdWaveModes):
-        return exportStdWaveModes();
+        return exportStdWaveModes() && rememberExportFormat(splSelector());
     case static_cast<int>(BoxExportKind::Transient):
         return exportTransient();
     default:
         return false;
     }
-    if (!exportCurve(ui_, *selector, data, true)) return false;
-    if (const auto format = curveFormatFromPath(selector->rememberedPath))
-        exportFormat_ = static_cast<int>(*format);
+    return exportCurve(ui_, *selector, data, true) && rememberExportFormat(*selector);
+}
+
+bool TBoxEmbryo::rememberExportFormat(const FileSelector& selector) {
+    if (const auto format = curveFormatFromPath(selector.rememberedPath)) exportFormat_ = static_cast<int>(*format);
     return true;
 }
 

@@ -373,6 +373,8 @@ protected:
     std::string frameCaption_;
 
 private:
+    // The export format follows the file type of the last curve export.
+    bool rememberExportFormat(const FileSelector& selector);
     // The element and driver values the data sheet was last written from, so that the
     // sheet keeps describing the last calculation after later edits. Copied field by field
     // at calculation time: nothing is allocated there.
