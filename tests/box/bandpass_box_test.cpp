@@ -5,6 +5,7 @@
 #include "box/port_object.h"
 #include "box_test_support.h"
 #include "core/format.h"
+#include "output/curve_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -425,6 +426,7 @@ TEST_F(BandpassTest, ExportOfTheStandingWaveCurve) {
     const std::string path = dir.file("modes.frd");
     ui.files.push_back(path);
     ASSERT_TRUE(box->Export(2));
+    EXPECT_EQ(box->exportFormat(), static_cast<int>(CurveFormat::Frd)); // remembered as for the other exports
     std::ifstream in(path);
     std::string line;
     std::getline(in, line);
