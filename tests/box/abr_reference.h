@@ -72,34 +72,11 @@ inline AbrRefResult abrReferenceModel(const RefParams& p, const AbrRefParams& q)
         const C z1 = zm + zfront + zmass;
         const C zrear = 1.0 / (1.0 / zbox + double(q.units) / z1);
 
-        C U, zin;
-        double exc = 0;
-        const auto pass = [&](double cms) {
-            const C zam = (p.Rms + j * (w * (p.Mms + p.extraMass) - 1 / (w * cms))) / (p.Sd * p.Sd);
-            C za = double(p.n) * zrear + zam + zrad;
-            if (p.isobaric) za += zam;
-            const C z = p.isobaric ? za / 2.0 : za;
-            zin = reHot + p.Bl * p.Bl / (p.Sd * p.Sd * z);
-            const C current = p.Ug * mU / (zin + p.Rg * mS + j * w * p.Lg * mS);
-            C pd = p.Bl * current;
-            if (p.isobaric) pd *= 2.0;
-            if (p.dualCoil) pd *= 2.0;
-            U = pd / p.Sd / za;
-            exc = std::abs(U / p.Sd) / w * 1000 * 2.828;
-        };
-        pass(p.Cms);
-        if (p.cmsNonlinear && p.Xmax != 0) {
-            const double xl = p.Xmax * 0.5 * 1000;
-            pass(exc <= xl ? p.Cms : p.Cms / ((exc - xl) / xl + 1));
-        }
-        const C shown = (zin + j * w * p.Le) * mZ;
-        r.imp[i] = std::abs(shown);
-        r.impPhase[i] = std::arg(shown) * 180 / 3.141592653589793;
-        if (p.blNonlinear && p.Xmax != 0 && exc > p.Xmax * 1000) {
-            const double k = std::sqrt(p.Xmax * 1000 / exc);
-            exc *= k;
-            U *= k;
-        }
+        const RefDriverPoint d = refDriverChain(p, w, double(p.n) * zrear + zrad, reHot, mU, mS, mZ);
+        C U = d.U;
+        double exc = d.exc;
+        r.imp[i] = d.imp;
+        r.impPhase[i] = d.impPhase;
         r.exc[i] = exc;
 
         const C pd = K * f * U * double(p.n);

@@ -104,34 +104,12 @@ inline BpRefResult bpReferenceModel(const BpRefParams& q) {
             break;
         }
 
-        C U, zin;
-        double exc = 0;
-        const auto pass = [&](double cms) {
-            const C zam = (p.Rms + j * (w * (p.Mms + p.extraMass) - 1 / (w * cms))) / (p.Sd * p.Sd);
-            C za = n * back + zam; // no radiation: both faces work into boxes
-            if (p.isobaric) za += zam;
-            const C z = p.isobaric ? za / 2.0 : za;
-            zin = reHot + p.Bl * p.Bl / (p.Sd * p.Sd * z);
-            const C current = p.Ug * mU / (zin + p.Rg * mS + j * w * p.Lg * mS);
-            C force = p.Bl * current;
-            if (p.isobaric) force *= 2.0;
-            if (p.dualCoil) force *= 2.0;
-            U = force / p.Sd / za;
-            exc = std::abs(U / p.Sd) / w * 1000 * 2.828;
-        };
-        pass(p.Cms);
-        if (p.cmsNonlinear && p.Xmax != 0) {
-            const double xl = p.Xmax * 0.5 * 1000;
-            pass(exc <= xl ? p.Cms : p.Cms / ((exc - xl) / xl + 1));
-        }
-        const C shown = (zin + j * w * p.Le) * mZ;
-        r.imp[i] = std::abs(shown);
-        r.impPhase[i] = std::arg(shown) * 180 / 3.141592653589793;
-        if (p.blNonlinear && p.Xmax != 0 && exc > p.Xmax * 1000) {
-            const double k = std::sqrt(p.Xmax * 1000 / exc);
-            exc *= k;
-            U *= k;
-        }
+        // No radiation: both faces work into boxes.
+        const RefDriverPoint d = refDriverChain(p, w, n * back, reHot, mU, mS, mZ);
+        C U = d.U;
+        double exc = d.exc;
+        r.imp[i] = d.imp;
+        r.impPhase[i] = d.impPhase;
         r.exc[i] = exc;
 
         const C K(0, 58999.99999999999);

@@ -74,6 +74,49 @@ inline void refMultipliers(const RefParams& p, double& mZ, double& mU, double& m
     mZ = z, mU = u, mS = s;
 }
 
+// The driver chain at one frequency: `load` is what the cone works into besides its own
+// mechanics (the boxes times the drivers, plus the radiation where a face radiates). Gives the
+// cone volume velocity and excursion (mm p-p) after both non-linearities, and the shown impedance.
+struct RefDriverPoint {
+    std::complex<double> U;
+    double exc = 0;
+    double imp = 0;
+    double impPhase = 0;
+};
+
+inline RefDriverPoint refDriverChain(const RefParams& p, double w, std::complex<double> load, double reHot,
+                                     double mU, double mS, double mZ) {
+    using C = std::complex<double>;
+    const C j(0, 1);
+    C U, zin;
+    double exc = 0;
+    const auto pass = [&](double cms) {
+        const C zam = (p.Rms + j * (w * (p.Mms + p.extraMass) - 1 / (w * cms))) / (p.Sd * p.Sd);
+        C za = load + zam;
+        if (p.isobaric) za += zam;
+        const C z = p.isobaric ? za / 2.0 : za;
+        zin = reHot + p.Bl * p.Bl / (p.Sd * p.Sd * z);
+        const C current = p.Ug * mU / (zin + p.Rg * mS + j * w * p.Lg * mS);
+        C force = p.Bl * current;
+        if (p.isobaric) force *= 2.0;
+        if (p.dualCoil) force *= 2.0;
+        U = force / p.Sd / za;
+        exc = std::abs(U / p.Sd) / w * 1000 * 2.828;
+    };
+    pass(p.Cms);
+    if (p.cmsNonlinear && p.Xmax != 0) {
+        const double xl = p.Xmax * 0.5 * 1000;
+        pass(exc <= xl ? p.Cms : p.Cms / ((exc - xl) / xl + 1));
+    }
+    const C shown = (zin + j * w * p.Le) * mZ;
+    if (p.blNonlinear && p.Xmax != 0 && exc > p.Xmax * 1000) {
+        const double k = std::sqrt(p.Xmax * 1000 / exc);
+        exc *= k;
+        U *= k;
+    }
+    return {U, exc, std::abs(shown), std::arg(shown) * 180 / 3.141592653589793};
+}
+
 inline RefResult referenceModel(const RefParams& p) {
     using C = std::complex<double>;
     const C j(0, 1);
@@ -112,35 +155,11 @@ inline RefResult referenceModel(const RefParams& p) {
         const C zport(kp * std::sqrt(w), mp * w);
         const C zback = p.bassReflex ? 1.0 / (1.0 / zbox + 1.0 / zport) : zbox;
 
-        C U, zin;
-        double exc = 0;
-        const auto pass = [&](double cms) {
-            const C zam = (p.Rms + j * (w * (p.Mms + p.extraMass) - 1 / (w * cms))) / (p.Sd * p.Sd);
-            C za = double(p.n) * zback + zam + zrad;
-            if (p.isobaric) za += zam;
-            const C z = p.isobaric ? za / 2.0 : za;
-            zin = reHot + p.Bl * p.Bl / (p.Sd * p.Sd * z);
-            const C current = p.Ug * mU / (zin + p.Rg * mS + j * w * p.Lg * mS);
-            C pd = p.Bl * current;
-            if (p.isobaric) pd *= 2.0;
-            if (p.dualCoil) pd *= 2.0;
-            pd /= p.Sd;
-            U = pd / za;
-            exc = std::abs(U / p.Sd) / w * 1000 * 2.828;
-        };
-        pass(p.Cms);
-        if (p.cmsNonlinear && p.Xmax != 0) {
-            const double xl = p.Xmax * 0.5 * 1000;
-            pass(exc <= xl ? p.Cms : p.Cms / ((exc - xl) / xl + 1));
-        }
-        const C shown = (zin + j * w * p.Le) * mZ;
-        r.imp[i] = std::abs(shown);
-        r.impPhase[i] = std::arg(shown) * 180 / 3.141592653589793;
-        if (p.blNonlinear && p.Xmax != 0 && exc > p.Xmax * 1000) {
-            const double k = std::sqrt(p.Xmax * 1000 / exc);
-            exc *= k;
-            U *= k;
-        }
+        const RefDriverPoint d = refDriverChain(p, w, double(p.n) * zback + zrad, reHot, mU, mS, mZ);
+        C U = d.U;
+        double exc = d.exc;
+        r.imp[i] = d.imp;
+        r.impPhase[i] = d.impPhase;
         r.exc[i] = exc;
         const C K(0, 58999.99999999999);
         const C pcone = K * f * U * double(p.n);
