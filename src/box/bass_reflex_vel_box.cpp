@@ -106,6 +106,7 @@ bool TBassReflexVelBox::QuickBox() {
     box_->boxChanged = box2_->boxChanged = 1;
     port1_->portChanged = port2_->portChanged = 1;
     markChanged();
+    postChangeNotification(0);
     return true;
 }
 

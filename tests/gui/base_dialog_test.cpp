@@ -29,12 +29,6 @@ protected:
         layout->addWidget(third = new TDblEdit(dialog->content(), 103, "%2.1f", -90, 90, -1, 0, false));
         test::showActive(dialog.get());
     }
-    // Types into a field without leaving it.
-    static void type(QLineEdit* field, const QString& text) {
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, text);
-    }
     std::unique_ptr<TBaseDialog> dialog;
     TLongEdit* first = nullptr;
     TDblEdit* second = nullptr;
@@ -60,7 +54,7 @@ TEST_F(BaseDialogTest, EnterStepsThroughFieldsAndEndsOnlyOnTheOkButton) {
 
 TEST_F(BaseDialogTest, EscapeAndWindowCloseCommitTheFieldThenEndWithCancel) {
     make(QString());
-    type(second, QStringLiteral("2,5"));
+    test::typeInto(second, QStringLiteral("2,5"));
     QTest::keyClick(second, Qt::Key_Escape);
     EXPECT_DOUBLE_EQ(second->value(), 2.5);
     drainEvents();
@@ -68,7 +62,7 @@ TEST_F(BaseDialogTest, EscapeAndWindowCloseCommitTheFieldThenEndWithCancel) {
 
     // The first close request only moves the focus, committing the field.
     make(QString());
-    type(third, QStringLiteral("-45"));
+    test::typeInto(third, QStringLiteral("-45"));
     dialog->close();
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_DOUBLE_EQ(third->value(), -45.0);

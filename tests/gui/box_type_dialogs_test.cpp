@@ -9,7 +9,6 @@
 #include "box/port_object.h"
 #include "core/command_ids.h"
 #include "core/constants.h"
-#include "core/format.h"
 #include "gui/abr_dialog.h"
 #include "gui/bandpass_dialog.h"
 #include "gui/brefl_dt_dialog.h"
@@ -40,9 +39,7 @@
 namespace harlox {
 namespace {
 
-QString shown(const char* format, double v) {
-    return QString::fromStdString(strprintf(format, v));
-}
+using test::shown;
 
 // The label of a field, as its row shows it.
 std::string labelOf(const QWidget* dialog, const QWidget* field) {
@@ -84,16 +81,16 @@ const std::vector<std::string> kAllThree{"By &table lookup...", "By &frequency f
 
 class BoxWindowTest : public test::DialogTest, public ::testing::WithParamInterface<WindowCase> {};
 
-TEST_P(BoxWindowTest, OpensForItsTypeWithItsGroupsAndOptimisations) {
+TEST_P(BoxWindowTest, OpensWithItsGroupsAndMenuAndItsQuickBoxNeedsADriver) {
     const WindowCase& c = GetParam();
     std::unique_ptr<TBoxEmbryo> project = makeBoxProject(c.type, ui);
     ASSERT_TRUE(project);
     QWidget parent;
     ASSERT_TRUE(hasProjectDialog(cmd::Box, *project));
     QPointer<QWidget> w = openProjectDialog(cmd::Box, {*project, ui, &parent, [](int) {}});
-    ASSERT_TRUE(w);
     auto* dialog = qobject_cast<TBaseDialog*>(w.data());
     ASSERT_NE(dialog, nullptr);
+    test::showActive(dialog);
     EXPECT_EQ(dialog->windowTitle().toStdString(), c.caption);
     EXPECT_EQ(dialog->helpFile().toStdString(), c.helpFile);
     EXPECT_EQ(groupTitles(dialog), c.groups);
@@ -109,12 +106,33 @@ TEST_P(BoxWindowTest, OpensForItsTypeWithItsGroupsAndOptimisations) {
     EXPECT_EQ(items, c.menu);
 
     std::set<int> ids;
-    const QList<TEntryEdit*> fields = dialog->findChildren<TEntryEdit*>();
-    for (const TEntryEdit* f : fields) {
+    for (const TEntryEdit* f : dialog->findChildren<TEntryEdit*>()) {
         EXPECT_TRUE(ids.insert(f->fieldId()).second) << "id " << f->fieldId() << " twice";
         EXPECT_FALSE(labelOf(dialog, f).empty()) << "id " << f->fieldId() << " has no label";
     }
     EXPECT_EQ(dialog->findChildren<QCheckBox*>().size(), 1);
+
+    // "&Quick box" without a driver: nothing happens and nothing is said.
+    QAction* quick = menu->actions().back();
+    const double before = project->boxElement()->Vb;
+    quick->trigger();
+    settle();
+    EXPECT_EQ(project->boxElement()->Vb, before);
+    EXPECT_TRUE(ui.messages.empty());
+    // With one it sizes the box, shows it in every box volume field and recalculates.
+    project->front().SetDefaultUnit();
+    if (project->usesRearDriver()) project->rear().SetDefaultUnit();
+    project->Calculate(0);
+    ui.runPosted();
+    const double spl = project->SPL[0];
+    quick->trigger();
+    settle();
+    EXPECT_NE(project->boxElement()->Vb, before);
+    EXPECT_NE(project->SPL[0], spl) << "recalculated";
+    EXPECT_EQ(project->boxElement()->boxChanged, 0) << "recalculated";
+    for (const BoxVolumeFields* b : dialog->findChildren<BoxVolumeFields*>())
+        EXPECT_EQ(b->volumeField()->text(), shown("%2.1f", b->box().Vb * 1000.0));
+    EXPECT_TRUE(ui.messages.empty());
     w->close();
 }
 
@@ -252,84 +270,82 @@ Resonances resonances(double cDriver, double cOther, double mInner, double mOute
     return {std::sqrt((-b - d) / (2.0 * a)) / (2.0 * kPi), std::sqrt((-b + d) / (2.0 * a)) / (2.0 * kPi)};
 }
 
-template <class Box, class Dialog> class DoubleTunedDialogTest : public test::ProjectTest<Box> {
-protected:
-    void SetUp() override {
-        test::ProjectTest<Box>::SetUp();
-        dialog = std::make_unique<Dialog>(nullptr, *this->project, this->ui);
-        test::showActive(dialog.get());
-    }
-    std::unique_ptr<Dialog> dialog;
+struct Dt1 {
+    using Box = TBassReflexDTBox;
+    using Dialog = TBreflDTDialog;
+    static constexpr bool kType2 = false;
+};
+struct Dt2 {
+    using Box = TBassReflexDT2Box;
+    using Dialog = TBreflDT2Dialog;
+    static constexpr bool kType2 = true;
 };
 
-class DoubleTuned1DialogTest : public DoubleTunedDialogTest<TBassReflexDTBox, TBreflDTDialog> {};
-class DoubleTuned2DialogTest : public DoubleTunedDialogTest<TBassReflexDT2Box, TBreflDT2Dialog> {};
+template <class T>
+class DoubleTunedDialogTest : public test::WindowTest<typename T::Box, typename T::Dialog> {};
+using DoubleTunedTypes = ::testing::Types<Dt1, Dt2>;
+TYPED_TEST_SUITE(DoubleTunedDialogTest, DoubleTunedTypes);
 
-TEST_F(DoubleTuned1DialogTest, DiameterAndAreaAreCoupledAndTheLengthStays) {
-    TPortObject& rear = project->rearPort();
+TYPED_TEST(DoubleTunedDialogTest, DiameterAndAreaAreCoupledAndTheLengthStays) {
+    auto& project = *this->project;
+    DtPortFields& fields = this->dialog->rearPortFields();
+    TPortObject& rear = project.rearPort();
     const double length = rear.L;
-    enter(dialog->rearPortFields().diameterField(), QStringLiteral("10"));
+    this->enter(fields.diameterField(), QStringLiteral("10"));
     EXPECT_DOUBLE_EQ(rear.D, 0.1);
     EXPECT_NEAR(rear.S, kPi * 0.01 / 4.0, 1e-15);
-    EXPECT_EQ(dialog->rearPortFields().areaField()->text(), shown("%2.1f", kPi * 100.0 / 4.0));
+    EXPECT_EQ(fields.areaField()->text(), shown("%2.1f", kPi * 100.0 / 4.0));
     EXPECT_DOUBLE_EQ(rear.Seff, TPortObject::effectiveArea(rear.S, rear.flare));
-    enter(dialog->rearPortFields().areaField(), QStringLiteral("50"));
+    this->enter(fields.areaField(), QStringLiteral("50"));
     EXPECT_NEAR(rear.D, 2.0 * std::sqrt(0.005 / kPi), 1e-15);
-    EXPECT_EQ(dialog->rearPortFields().diameterField()->text(), shown("%2.1f", 2.0 * std::sqrt(50.0 / kPi)));
+    EXPECT_EQ(fields.diameterField()->text(), shown("%2.1f", 2.0 * std::sqrt(50.0 / kPi)));
     EXPECT_DOUBLE_EQ(rear.L, length) << "a dimension edit moves the resonance, not the length";
 
     // "Box Q-value" is Qb; Ql stays.
-    const double ql = project->frontBox().Ql;
-    enter(dialog->frontBoxFields().qbField(), QStringLiteral("4.5"));
-    EXPECT_DOUBLE_EQ(project->frontBox().Qb, 4.5);
-    EXPECT_DOUBLE_EQ(project->frontBox().Ql, ql);
-    EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(beeps, 0);
+    const double ql = project.frontBox().Ql;
+    this->enter(this->dialog->frontBoxFields().qbField(), QStringLiteral("4.5"));
+    EXPECT_DOUBLE_EQ(project.frontBox().Qb, 4.5);
+    EXPECT_DOUBLE_EQ(project.frontBox().Ql, ql);
+    EXPECT_TRUE(this->ui.messages.empty());
+    EXPECT_EQ(this->beeps, 0);
 }
 
-TEST_F(DoubleTuned1DialogTest, EveryEditRefreshesBothResonancesRearLowFrontHigh) {
-    const double spl = project->SPL[0];
-    const struct {
-        QLineEdit* field;
-        const char* text;
-    } edits[] = {
-        {dialog->rearBoxFields().volumeField(), "60"}, {dialog->frontBoxFields().volumeField(), "25"},
-        {dialog->frontBoxFields().fillField(), "50"},  {dialog->rearPortFields().lengthField(), "30"},
-        {dialog->frontPortFields().ventsField(), "2"}, {dialog->frontPortFields().diameterField(), "8"},
+// Type 1 drives the rear chamber and shows the low resonance at the rear port, type 2 the front ones.
+TYPED_TEST(DoubleTunedDialogTest, EveryEditRefreshesBothResonances) {
+    constexpr bool type2 = TypeParam::kType2;
+    auto& project = *this->project;
+    auto& dialog = *this->dialog;
+    const double spl = project.SPL[0];
+    const test::Edit edits[] = {
+        {dialog.rearBoxFields().volumeField(), "60"}, {dialog.frontBoxFields().volumeField(), "25"},
+        {dialog.frontBoxFields().fillField(), "50"},  {dialog.rearPortFields().lengthField(), "30"},
+        {dialog.frontPortFields().ventsField(), "2"}, {dialog.frontPortFields().diameterField(), "8"},
     };
-    for (const auto& e : edits) {
-        enter(e.field, QString::fromLatin1(e.text));
-        const Resonances r = resonances(compliance(project->rearBox()), compliance(project->frontBox()),
-                                        portMass(project->rearPort()), portMass(project->frontPort()), false);
-        EXPECT_NEAR(project->rearPort().fp, r.low, 1e-9 * r.low) << e.text;
-        EXPECT_NEAR(project->frontPort().fp, r.high, 1e-9 * r.high) << e.text;
-        EXPECT_EQ(dialog->rearPortFields().resonanceField()->text(), shown("%2.1f", r.low)) << e.text;
-        EXPECT_EQ(dialog->frontPortFields().resonanceField()->text(), shown("%2.1f", r.high)) << e.text;
+    const TPortObject& low = type2 ? project.frontPort() : project.rearPort();
+    const TPortObject& high = type2 ? project.rearPort() : project.frontPort();
+    DtPortFields& lowFields = type2 ? dialog.frontPortFields() : dialog.rearPortFields();
+    DtPortFields& highFields = type2 ? dialog.rearPortFields() : dialog.frontPortFields();
+    for (const test::Edit& e : edits) {
+        this->enter(e);
+        const Resonances r = resonances(compliance(type2 ? project.frontBox() : project.rearBox()),
+                                        compliance(type2 ? project.rearBox() : project.frontBox()),
+                                        portMass(project.rearPort()), portMass(project.frontPort()), type2);
+        EXPECT_NEAR(low.fp, r.low, 1e-9 * r.low) << e.text;
+        EXPECT_NEAR(high.fp, r.high, 1e-9 * r.high) << e.text;
+        EXPECT_EQ(lowFields.resonanceField()->text(), shown("%2.1f", r.low)) << e.text;
+        EXPECT_EQ(highFields.resonanceField()->text(), shown("%2.1f", r.high)) << e.text;
     }
-    EXPECT_NE(project->SPL[0], spl) << "the project recalculated";
+    EXPECT_NE(project.SPL[0], spl) << "the project recalculated";
 
-    dialog->nonLinearBox()->click();
+    dialog.nonLinearBox()->click();
     EXPECT_TRUE(TPortObject::nonLinear());
-    EXPECT_EQ(project->rearPort().portChanged + project->frontPort().portChanged, 2);
-}
-
-TEST_F(DoubleTuned2DialogTest, TheFrontPortShowsTheLowResonance) {
-    enter(dialog->rearBoxFields().volumeField(), QStringLiteral("15"));
-    const Resonances r = resonances(compliance(project->frontBox()), compliance(project->rearBox()),
-                                    portMass(project->rearPort()), portMass(project->frontPort()), true);
-    EXPECT_EQ(dialog->frontPortFields().resonanceField()->text(), shown("%2.1f", r.low));
-    EXPECT_EQ(dialog->rearPortFields().resonanceField()->text(), shown("%2.1f", r.high));
+    EXPECT_EQ(project.rearPort().portChanged + project.frontPort().portChanged, 2);
 }
 
 // ---- passive radiator: Fp, Fb and Mmp refresh one another; Xmax gates the simulation --------
 
-class AbrDialogTest : public test::ProjectTest<TAbrBox> {
+class AbrDialogTest : public test::WindowTest<TAbrBox, TAbrDialog> {
 protected:
-    void SetUp() override {
-        ProjectTest::SetUp();
-        dialog = std::make_unique<TAbrDialog>(nullptr, *project, ui);
-        test::showActive(dialog.get());
-    }
     // Fp and Fb of the radiator's present fields, computed here.
     static double fp(const TAbrObject& r) {
         const double a = std::sqrt(r.Sd / kPi);
@@ -344,16 +360,17 @@ protected:
         const double cm = 1.0 / 142000.0 / (1.0 / (veff / r.units) + 1.0 / r.Vap) / (r.Sd * r.Sd);
         return 1.0 / (2.0 * kPi * std::sqrt(mms * cm));
     }
-    std::unique_ptr<TAbrDialog> dialog;
 };
 
 TEST_F(AbrDialogTest, EachRadiatorEditRefreshesTheCoupledFields) {
     TAbrObject& r = project->abr();
     const double spl = project->SPL[0];
-    const struct {
-        QLineEdit* field;
-        const char* text;
-    } edits[] = {
+    // The defaults, and an Fp of 50.02 rounds back to the same mass.
+    EXPECT_EQ(dialog->mmpField()->text(), QStringLiteral("10.0"));
+    EXPECT_EQ(dialog->sdField()->text(), QStringLiteral("300.0"));
+    enter(dialog->fpField(), QStringLiteral("50.02"));
+    EXPECT_EQ(dialog->mmpField()->text(), QStringLiteral("10.0"));
+    const test::Edit edits[] = {
         {dialog->vapField(), "50"},
         {dialog->sdField(), "500"},
         {dialog->mmpField(), "40"},
@@ -361,8 +378,8 @@ TEST_F(AbrDialogTest, EachRadiatorEditRefreshesTheCoupledFields) {
         {dialog->boxFields().volumeField(), "80"},
         {dialog->boxFields().fillField(), "40"},
     };
-    for (const auto& e : edits) {
-        enter(e.field, QString::fromLatin1(e.text));
+    for (const test::Edit& e : edits) {
+        enter(e);
         EXPECT_EQ(dialog->fpField()->text(), shown("%2.1f", fp(r))) << e.text;
         EXPECT_EQ(dialog->fbField()->text(), shown("%2.1f", fb(r, project->box()))) << e.text;
     }
@@ -380,13 +397,6 @@ TEST_F(AbrDialogTest, EachRadiatorEditRefreshesTheCoupledFields) {
     EXPECT_EQ(dialog->fpField()->text(), shown("%2.1f", fp(r)));
     EXPECT_EQ(dialog->mmpField()->text(), shown("%3.1f", r.Mmp * 1000.0));
     EXPECT_NE(project->SPL[0], spl) << "the project recalculated";
-}
-
-TEST_F(AbrDialogTest, DefaultsAndFpOfFiftyPointZeroTwoKeepTheMass) {
-    EXPECT_EQ(dialog->mmpField()->text(), QStringLiteral("10.0"));
-    EXPECT_EQ(dialog->sdField()->text(), QStringLiteral("300.0"));
-    enter(dialog->fpField(), QStringLiteral("50.02"));
-    EXPECT_EQ(dialog->mmpField()->text(), QStringLiteral("10.0"));
 }
 
 TEST_F(AbrDialogTest, NoExcursionLimitClearsAndDisablesTheSimulation) {
@@ -407,18 +417,9 @@ TEST_F(AbrDialogTest, NoExcursionLimitClearsAndDisablesTheSimulation) {
 
 // ---- the bandpass windows: volumes tune the ports, port refusals per port --------------------
 
-template <class Box, class Dialog> class ChamberDialogTest : public test::ProjectTest<Box> {
-protected:
-    void SetUp() override {
-        test::ProjectTest<Box>::SetUp();
-        dialog = std::make_unique<Dialog>(nullptr, *this->project, this->ui);
-        test::showActive(dialog.get());
-    }
-    std::unique_ptr<Dialog> dialog;
-};
-
-class Bp1DialogTest : public ChamberDialogTest<TBP5Box, TBP5Dialog> {};
-class Bp3DialogTest : public ChamberDialogTest<TBP7Box, TBP7Dialog> {};
+using Bp1DialogTest = test::WindowTest<TBP5Box, TBP5Dialog>;
+using Bp3DialogTest = test::WindowTest<TBP7Box, TBP7Dialog>;
+using ReflexBandpassDialogTest = test::WindowTest<TBassReflexVelBox, TBreflVelDialog>;
 
 TEST_F(Bp1DialogTest, TheFrontBoxTunesThePortTheRearBoxDoesNot) {
     TPortObject& port = project->port();
@@ -442,29 +443,11 @@ TEST_F(Bp3DialogTest, EachPortRefusesWhatCannotBeBuiltUnderTheWindowsCaption) {
     PortFields* ports[] = {&dialog->port1Fields(), dialog->port2Fields()};
     ASSERT_NE(ports[1], nullptr);
     for (PortFields* p : ports) {
-        const struct {
-            TDblEdit* field;
-            const char* text;
-            const char* message;
-        } cases[] = {
-            {p->tuningField(), "1000", "Port length < 0"},
-            {p->diameterField(), "1", "Portlength < 0"},
-            {p->flareRadiusField(), "5", "Flare radius must be greater than half the port length"},
-        };
-        // Both ports of the window are ready to refuse: long enough for the flare check.
+        // Long enough for the flare check.
         p->port().setLength(0.2);
         p->refresh();
-        for (const auto& c : cases) {
-            ui.messages.clear();
-            const TPortObject before = p->port();
-            const QString text = c.field->text();
-            enter(c.field, QString::fromLatin1(c.text));
-            ASSERT_EQ(ui.messages.size(), 1u) << c.text;
-            EXPECT_EQ(ui.lastMessage().text, c.message);
-            EXPECT_EQ(ui.lastMessage().caption, "Bandpass box type 3");
-            EXPECT_EQ(c.field->text(), text);
-            EXPECT_TRUE(p->port().L == before.L && p->port().D == before.D && p->port().fp == before.fp);
-        }
+        expectPortRefusals(p->tuningField(), p->diameterField(), p->flareRadiusField(), p->port(),
+                           "Bandpass box type 3");
     }
     // Each box tunes its own port.
     enter(dialog->box2Fields().volumeField(), QStringLiteral("17"));
@@ -473,8 +456,6 @@ TEST_F(Bp3DialogTest, EachPortRefusesWhatCannotBeBuiltUnderTheWindowsCaption) {
     dialog->nonLinearBox()->click();
     EXPECT_EQ(project->portElement()->portChanged + project->port2Element()->portChanged, 2);
 }
-
-class ReflexBandpassDialogTest : public ChamberDialogTest<TBassReflexVelBox, TBreflVelDialog> {};
 
 TEST_F(ReflexBandpassDialogTest, TheVentResistanceSitsWithTheRearVentAndReachesTheModel) {
     TDblEdit* r = dialog->ventResistanceField();
@@ -490,51 +471,6 @@ TEST_F(ReflexBandpassDialogTest, TheVentResistanceSitsWithTheRearVentAndReachesT
     EXPECT_DOUBLE_EQ(project->ventResistance, 25000.0) << "out of range";
     EXPECT_EQ(beeps, 1);
 }
-
-// ---- Quick box through the menu ------------------------------------------------------------
-
-class QuickBoxMenuTest : public test::DialogTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(QuickBoxMenuTest, SizesTheBoxShowsItAndRecalculates) {
-    std::unique_ptr<TBoxEmbryo> project = makeBoxProject(GetParam(), ui);
-    project->front().SetDefaultUnit();
-    if (project->usesRearDriver()) project->rear().SetDefaultUnit();
-    project->Calculate(0);
-    ui.runPosted();
-    QWidget parent;
-    QPointer<QWidget> w = openProjectDialog(cmd::Box, {*project, ui, &parent, {}});
-    ASSERT_TRUE(w);
-    test::showActive(w);
-    QAction* quick = optimizeMenu(w)->actions().back();
-    ASSERT_EQ(quick->text(), QStringLiteral("&Quick box"));
-    const double before = project->boxElement()->Vb;
-    const double spl = project->SPL[0];
-    quick->trigger();
-    settle();
-    EXPECT_NE(project->boxElement()->Vb, before);
-    EXPECT_NE(project->SPL[0], spl) << "recalculated";
-    EXPECT_EQ(project->boxElement()->boxChanged, 0) << "recalculated";
-    // Every box volume field shows its box.
-    for (const BoxVolumeFields* b : w->findChildren<BoxVolumeFields*>())
-        EXPECT_EQ(b->volumeField()->text(), shown("%2.1f", b->box().Vb * 1000.0));
-    EXPECT_TRUE(ui.messages.empty());
-    w->close();
-}
-
-TEST_P(QuickBoxMenuTest, WithoutADriverNothingHappensAndNothingIsSaid) {
-    std::unique_ptr<TBoxEmbryo> project = makeBoxProject(GetParam(), ui);
-    QWidget parent;
-    QPointer<QWidget> w = openProjectDialog(cmd::Box, {*project, ui, &parent, {}});
-    ASSERT_TRUE(w);
-    const double before = project->boxElement()->Vb;
-    optimizeMenu(w)->actions().back()->trigger();
-    settle();
-    EXPECT_EQ(project->boxElement()->Vb, before);
-    EXPECT_TRUE(ui.messages.empty());
-    w->close();
-}
-
-INSTANTIATE_TEST_SUITE_P(Types, QuickBoxMenuTest, ::testing::Values(2, 3, 4, 5, 6, 7, 8, 9));
 
 } // namespace
 } // namespace harlox

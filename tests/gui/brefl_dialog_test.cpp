@@ -2,7 +2,6 @@
 
 #include "box/bass_reflex_box.h"
 #include "box/port_object.h"
-#include "core/format.h"
 #include "gui/closed_dialog.h"
 #include "gui/dbl_edit.h"
 #include "gui/long_edit.h"
@@ -13,22 +12,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 
 namespace harlox {
 namespace {
 
 QString shown(double v) {
-    return QString::fromStdString(strprintf("%2.2f", v));
+    return test::shown("%2.2f", v);
 }
 
-class BreflDialogTest : public test::ProjectTest<TBassReflexBox> {
+class BreflDialogTest : public test::WindowTest<TBassReflexBox, TBreflDialog> {
 protected:
-    void SetUp() override {
-        ProjectTest::SetUp();
-        dialog = std::make_unique<TBreflDialog>(nullptr, *project, ui);
-        test::showActive(dialog.get());
-    }
     TPortObject& port() { return project->port(); }
     // The tuning the port's present dimensions give.
     double tuningOfPort() {
@@ -36,7 +29,6 @@ protected:
         check.updateTuning();
         return check.fp;
     }
-    std::unique_ptr<TBreflDialog> dialog;
 };
 
 TEST_F(BreflDialogTest, ShowsThePortAndTheBoxVolumeRetunesIt) {
@@ -75,27 +67,8 @@ TEST_F(BreflDialogTest, EachPortFieldReachesThePortAndTheOthersFollow) {
 }
 
 TEST_F(BreflDialogTest, PortEditsThatCannotBeBuiltAreRefusedWithTheReason) {
-    const struct {
-        TDblEdit* field;
-        const char* text;
-        const char* message;
-    } cases[] = {
-        {dialog->tuningField(), "1000", "Port length < 0"},
-        {dialog->diameterField(), "1", "Portlength < 0"},
-        {dialog->flareRadiusField(), "5", "Flare radius must be greater than half the port length"},
-    };
-    const TPortObject before = port();
-    for (const auto& c : cases) {
-        ui.messages.clear();
-        const QString text = c.field->text();
-        enter(c.field, QString::fromLatin1(c.text));
-        ASSERT_EQ(ui.messages.size(), 1u) << c.text;
-        EXPECT_EQ(ui.lastMessage().text, c.message);
-        EXPECT_EQ(ui.lastMessage().caption, "Bassreflex box");
-        EXPECT_EQ(ui.lastMessage().icon, MessageIcon::Exclamation);
-        EXPECT_EQ(c.field->text(), text);
-        EXPECT_TRUE(port().L == before.L && port().D == before.D);
-    }
+    expectPortRefusals(dialog->tuningField(), dialog->diameterField(), dialog->flareRadiusField(), port(),
+                       "Bassreflex box");
     EXPECT_EQ(beeps, 0) << "the fields themselves took the numbers";
 }
 

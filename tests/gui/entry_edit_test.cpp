@@ -27,9 +27,7 @@ protected:
     }
     // Types into the field (replacing its text) and leaves it.
     void type(QLineEdit* field, const QString& text) {
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, text);
+        test::typeInto(field, text);
         other->setFocus();
     }
 

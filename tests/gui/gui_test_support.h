@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QString>
 #include <QTest>
 #include <QWidget>
@@ -22,6 +23,13 @@ inline void showActive(QWidget* w) {
     w->show();
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+}
+
+// Replaces the field's text as the user types it; the focus stays in the field.
+inline void typeInto(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
 }
 
 // Runs everything that was queued (the fields' change notifications, close requests).

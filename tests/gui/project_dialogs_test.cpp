@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -41,46 +42,35 @@ void expectNothingClipped(QWidget* dialog) {
 }
 
 TEST_F(ProjectDialogsTest, DialogsFitTheirWidestContent) {
-    TClosedBox closed(ui);
-    TBassReflexBox reflex(ui);
     QWidget parent; // goes first, with the dialogs
-    closed.front().SetDefaultUnit();
-    reflex.front().SetDefaultUnit();
     // Wide values in every field, so the check covers the longest texts.
     sharedSetup().setPg(125000.0);
     sharedSetup().Rg = -0.05;
-    reflex.setVb(10.0);
-    ASSERT_TRUE(reflex.port().setFlareRadius(199.0));
-    ASSERT_TRUE(reflex.front().setDriverCount(6));
-    for (const auto& [project, command] :
-         std::vector<std::pair<TBoxEmbryo*, int>>{{&closed, cmd::Box},
-                                                  {&reflex, cmd::Box},
-                                                  {&reflex, cmd::MeasSetup},
-                                                  {&reflex, cmd::DriverConfig}}) {
-        QWidget* w = openProjectDialog(command, {*project, ui, &parent, [](int) {}});
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-        expectNothingClipped(w);
-        if (auto* cfg = qobject_cast<TSpeakerConfigDialog*>(w)) {
-            QWidget* conn = cfg->openConnectionDialog();
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(conn));
-            expectNothingClipped(conn);
-        }
-        w->close();
-    }
-}
-
-TEST_F(ProjectDialogsTest, TheBoxWindowsOfTheTwoChamberAndRadiatorTypesFitTheirContent) {
-    QWidget parent;
-    for (int code = 2; code <= 9; ++code) {
+    for (int code = 0; code <= 9; ++code) {
         std::unique_ptr<TBoxEmbryo> project = makeBoxProject(code, ui);
         project->front().SetDefaultUnit();
-        // Large volumes give the widest box fields.
-        project->setBoxVolume(*project->boxElement(), 9.9);
-        QWidget* w = openProjectDialog(cmd::Box, {*project, ui, &parent, [](int) {}});
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(w)) << code;
-        expectNothingClipped(w);
-        w->close();
-        delete w;
+        std::vector<int> commands{cmd::Box};
+        if (code == TBassReflexBox::kTypeCode) {
+            auto& reflex = static_cast<TBassReflexBox&>(*project);
+            reflex.setVb(10.0);
+            ASSERT_TRUE(reflex.port().setFlareRadius(199.0));
+            ASSERT_TRUE(reflex.front().setDriverCount(6));
+            commands = {cmd::Box, cmd::MeasSetup, cmd::DriverConfig};
+        } else if (code != TClosedBox::kTypeCode) {
+            project->setBoxVolume(*project->boxElement(), 9.9); // large volumes give the widest fields
+        }
+        for (const int command : commands) {
+            QPointer<QWidget> w = openProjectDialog(command, {*project, ui, &parent, [](int) {}});
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(w)) << code;
+            expectNothingClipped(w);
+            if (auto* cfg = qobject_cast<TSpeakerConfigDialog*>(w)) {
+                QWidget* conn = cfg->openConnectionDialog();
+                ASSERT_TRUE(QTest::qWaitForWindowExposed(conn));
+                expectNothingClipped(conn);
+            }
+            w->close();
+            delete w; // before its project
+        }
     }
 }
 

@@ -45,10 +45,8 @@ int main(int argc, char** argv) {
     }
     const QString out = args[1] + QLatin1Char('/');
     // The box type by its batch-tool name; the project type code is its place here.
-    const QStringList types{QStringLiteral("closed"),  QStringLiteral("reflex"), QStringLiteral("dt1"),
-                            QStringLiteral("dt2"),     QStringLiteral("abr"),    QStringLiteral("bp1"),
-                            QStringLiteral("bp2"),     QStringLiteral("bp3"),    QStringLiteral("bp4"),
-                            QStringLiteral("reflexbp")};
+    const QStringList types =
+        QStringLiteral("closed reflex dt1 dt2 abr bp1 bp2 bp3 bp4 reflexbp").split(QLatin1Char(' '));
     int code = 0;
     for (int i = 0; i < static_cast<int>(types.size()); ++i)
         if (args.contains(types[i])) code = i;

@@ -2,7 +2,6 @@
 
 #include "box/bandpass_box.h"
 #include "box/closed_box.h"
-#include "core/format.h"
 #include "driver/speaker_object.h"
 #include "gui/dbl_edit.h"
 #include "gui/electrical_conn_dialog.h"
@@ -96,8 +95,7 @@ TEST_F(SpeakerConfigDialogTest, BrowseChoosesTheMeasuredFile) {
     EXPECT_TRUE(unit().importInUse());
     EXPECT_EQ(unit().unitChanged, 0) << "recalculated with the data";
     // The automatic offset was found by the calculation and is shown.
-    EXPECT_EQ(dialog->levelOffsetField()->text(),
-              QString::fromStdString(strprintf("%2.1f", unit().levelOffsetDb)));
+    EXPECT_EQ(dialog->levelOffsetField()->text(), test::shown("%2.1f", unit().levelOffsetDb));
 }
 
 // Bandpass 4 drives its cones in pairs: 2 .. 8 in steps of 2.
@@ -120,9 +118,7 @@ TEST(DriverCountRange, BandpassFourStepsInPairs) {
     }
     EXPECT_EQ(seen, (std::vector<int>{4, 6, 8, 8}));
     // A count typed between two pairs snaps to one.
-    count->setFocus();
-    count->selectAll();
-    QTest::keyClicks(count, QStringLiteral("3"));
+    test::typeInto(count, QStringLiteral("3"));
     QTest::keyClick(count, Qt::Key_Return);
     test::drainEvents();
     EXPECT_EQ(project.front().driverCount, 4);

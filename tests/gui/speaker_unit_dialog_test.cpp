@@ -31,10 +31,7 @@ protected:
 
     // Types into a parameter field and leaves it, as a user would.
     void type(UnitField f, const QString& text) {
-        TDblEdit* edit = dialog->field(f);
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
+        test::typeInto(dialog->field(f), text);
         dialog->manufacturerEdit()->setFocus();
         test::drainEvents();
     }
