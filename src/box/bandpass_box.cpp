@@ -1,5 +1,6 @@
 #include "box/bandpass_box.h"
 
+#include "box/alignment.h"
 #include "box/box_object.h"
 #include "box/complex_math.h"
 #include "box/port_object.h"
@@ -57,15 +58,7 @@ void TBandpassBox::finishPort(TPortObject& port, std::array<double, kMaxPoints>&
 
 bool TBandpassBox::quickPort(TPortObject& port, double tuning) {
     const TSpeakerObject& d = *front_;
-    const double area = port.S, diameter = port.D;
-    port.S = tuning * d.driverCount * d.Sd * kQuickAreaFactor / port.ports;
-    port.D = std::sqrt(4.0 * port.S * 0.3183098861837697);
-    port.computeSeff();
-    port.portChanged = 1;
-    if (port.sizeForTuning(tuning)) return true;
-    port.S = area;
-    port.D = diameter;
-    port.computeSeff();
+    if (alignment::sizeQuickPort(port, tuning, d.driverCount * d.Sd)) return true;
     ui_.error(kQuickBoxCaption, kNoPortLengthText);
     return false;
 }

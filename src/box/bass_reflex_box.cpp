@@ -1,5 +1,6 @@
 #include "box/bass_reflex_box.h"
 
+#include "box/alignment.h"
 #include "box/box_object.h"
 #include "box/complex_math.h"
 #include "box/port_object.h"
@@ -33,6 +34,21 @@ void TBassReflexBox::Reset() {
 void TBassReflexBox::setBoxVolume(TBoxObject& box, double volume) {
     TBoxEmbryo::setBoxVolume(box, volume);
     port1_->setVbox(volume);
+}
+
+bool TBassReflexBox::QuickBox() {
+    if (!driversComplete()) return false;
+    ComputeDerivedValues();
+    const TSpeakerObject& d = *front_;
+    const double before = box_->Vb;
+    setBoxVolume(*box_, 1.5 * effectiveVas()); // the port's Vbox follows
+    if (!alignment::sizeQuickPort(*port1_, effectiveFs(), d.driverCount * d.Sd)) {
+        setBoxVolume(*box_, before);
+        ui_.error("Quick box", alignment::kNoPortLengthText);
+        return false;
+    }
+    postChangeNotification(0);
+    return true;
 }
 
 void TBassReflexBox::ComputeBackLoad() {

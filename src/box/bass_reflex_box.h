@@ -19,6 +19,10 @@ public:
     void Reset() override;
     // The port's Vbox follows the box volume.
     void setBoxVolume(TBoxObject& box, double volume) override;
+    [[nodiscard]] bool hasQuickBox() const override { return true; }
+    // Box of 1.5 VasEff, port tuned to fsEff with an area that grows with the cone area.
+    // False, with a message and nothing changed, when no usable port length is found.
+    bool QuickBox() override;
 
     TBoxObject& box() { return *box_; }
     [[nodiscard]] const TBoxObject& box() const { return *box_; }

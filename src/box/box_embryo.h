@@ -149,6 +149,9 @@ public:
     // keep what depends on it (a port's Vbox, a resonance) in step.
     virtual void setBoxVolume(TBoxObject& box, double volume);
 
+    // Whether every driver the type uses is complete, so that Calculate runs.
+    [[nodiscard]] bool canCalculate() const { return driversComplete(); }
+
     // "Quick box": sizes the enclosure from the driver's effective parameters. False (and
     // nothing changed) for a type without one or a driver that is not complete.
     [[nodiscard]] virtual bool hasQuickBox() const { return false; }

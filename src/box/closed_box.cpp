@@ -13,6 +13,15 @@ TClosedBox::TClosedBox(UiHost& ui) : TBoxEmbryo(ui) {
     TClosedBox::Reset();
 }
 
+bool TClosedBox::QuickBox() {
+    if (!driversComplete()) return false;
+    ComputeDerivedValues();
+    const TSpeakerObject& d = *front_;
+    setBoxVolume(*box_, d.driverCount * effectiveQts() * d.Vas);
+    postChangeNotification(0);
+    return true;
+}
+
 void TClosedBox::ComputeBackLoad() {
     const int n = grid().count;
     for (int i = 0; i < n; ++i)

@@ -18,6 +18,10 @@ public:
     TBoxObject& box() { return *box_; }
     [[nodiscard]] const TBoxObject& box() const { return *box_; }
 
+    [[nodiscard]] bool hasQuickBox() const override { return true; }
+    // Vb = n · QtsEff · Vas.
+    bool QuickBox() override;
+
 protected:
     void ComputeBackLoad() override;
     void ComputePressure() override;

@@ -398,19 +398,6 @@ TEST_F(BoxCommandTest, SettingsAndCurvesATypeDoesNotHaveAreRefused) {
         EXPECT_TRUE(out.str().empty());
         EXPECT_FALSE(std::filesystem::exists(x));
     }
-    for (const char* type : {"closed", "bassreflex"}) {
-        EXPECT_EQ(run([&] {
-                      BoxOptions o = boxWith(type, {});
-                      o.actions.quickBox = true;
-                      return o;
-                  }()),
-                  1);
-        EXPECT_NE(err.str().find("--quickbox: the " +
-                                 std::string(type == std::string("closed") ? "closed" : "bass reflex") +
-                                 " box has no quick box"),
-                  std::string::npos)
-            << err.str();
-    }
     BoxOptions o = boxWith("bp2", {});
     o.unit2File = unitPath;
     EXPECT_EQ(run(o), 1);
