@@ -312,12 +312,17 @@ void TBoxEmbryo::Calculate(int flag) {
             FindMinus3dB();
         }
     }
+    // A fit's trial calculations draw nothing: the fit shows the curves it wants shown.
     if (!fastMode_) captureSheet();
-    if (flag == 0) UpdateDiagrams();
+    if (flag == 0 && !fastMode_) UpdateDiagrams();
+}
+
+void TBoxEmbryo::ShowIntermediateResult() {
+    ui_.repaint();
 }
 
 void TBoxEmbryo::PrepareCalculation() {
-    ui_.setWaitCursor(true);
+    if (!fastMode_) ui_.setWaitCursor(true);
     K = pressureFactor();
     MeasureSetup& s = setup();
     if (s.setupChanged != 0 || needsRegrid_) {

@@ -190,6 +190,8 @@ public:
 
     [[nodiscard]] bool isChanged() const { return changed_; }
     void markChanged() { changed_ = true; }
+    // Draws the curves of the last calculation, which in fast mode are not drawn by it.
+    void ShowIntermediateResult();
     void setFastMode(bool on) { fastMode_ = on; }
     [[nodiscard]] bool fastMode() const { return fastMode_; }
     void markNeedsRegrid() { needsRegrid_ = true; }

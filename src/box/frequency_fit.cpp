@@ -190,7 +190,7 @@ void TFrequencyFit::stepRandom(const Param& p, double lo, double hi) {
     const double down = 1.0 + (s_ - 1.0) * (nextRandom() + 1) / kRandomMax;
     setValue(p, std::max(lo, x / down));
     const double e2 = evaluate();
-    if (options_.showIntermediate && intermediate_) intermediate_();
+    if (options_.showIntermediate) showIntermediate();
     double next = 0.0;
     if (e1 <= e2) {
         next = x * s_;
@@ -213,7 +213,7 @@ void TFrequencyFit::stepMass(const Param& p) {
     const double m2 = std::max(kMinMass, m / s_);
     setValue(p, m2);
     const double e2 = evaluate();
-    if (options_.showIntermediate && intermediate_) intermediate_();
+    if (options_.showIntermediate) showIntermediate();
     const double best = e1 <= e2 ? e1 : e2;
     setValue(p, e1 <= e2 ? m1 : m2);
     s_ = std::min(best / scale_ + 1.0, kMaxStep);
@@ -234,6 +234,11 @@ void TFrequencyFit::stepQ(const Param& p) {
     } else {
         meanError_ = e2; // q2 is set already
     }
+}
+
+void TFrequencyFit::showIntermediate() {
+    project_.ShowIntermediateResult();
+    if (intermediate_) intermediate_();
 }
 
 void TFrequencyFit::showTarget(bool on) {
@@ -274,6 +279,7 @@ bool TFrequencyFit::Start(const Options& options) {
     iterations_ = 0;
     meanError_ = evaluate();
     showTarget(true);
+    project_.ShowIntermediateResult();
     running_ = true;
     return true;
 }

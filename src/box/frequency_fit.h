@@ -96,8 +96,8 @@ public:
     // How many parameters one iteration steps.
     [[nodiscard]] int parameterCount() const { return paramCount_; }
 
-    // Called after each trial down when "Show intermediate results" is on, so a window can
-    // draw the curve just calculated.
+    // Called after each trial down when "Show intermediate results" is on, after the
+    // project has drawn the curves just calculated (its trial calculations draw nothing).
     void setIntermediateHook(std::function<void()> hook) { intermediate_ = std::move(hook); }
 
 private:
@@ -119,6 +119,7 @@ private:
     void stepQ(const Param& p);
     [[nodiscard]] int nextRandom();
     void showTarget(bool on);
+    void showIntermediate();
 
     TBoxEmbryo& project_;
     TDoubleTunedBox* doubleTuned_ = nullptr; // its resonances follow the ports

@@ -163,6 +163,7 @@ TEST_F(FrequencyFit, ParametersStayInTheirBounds) {
     fit.setIntermediateHook([&] { ++shown; });
     ASSERT_TRUE(fit.Start(o));
     EXPECT_EQ(fit.parameterCount(), 3); // volume, box Q, port length
+    ui.repaints = 0;
     for (int i = 0; i < 400; ++i) {
         fit.Iterate();
         ASSERT_GE(p.box().Vb, Fit::kMinVolume);
@@ -173,7 +174,21 @@ TEST_F(FrequencyFit, ParametersStayInTheirBounds) {
         ASSERT_LE(p.box().Qb, Fit::kMaxQ);
         ASSERT_LE(fit.stepFactor(), Fit::kMaxStep);
     }
-    EXPECT_EQ(shown, 400 * 2); // after the volume's and the port's trials
+    // Drawn after the volume's and the port's trials only: the trial calculations draw nothing.
+    EXPECT_EQ(shown, 400 * 2);
+    EXPECT_EQ(ui.repaints, 400 * 2);
+    fit.Halt();
+    EXPECT_EQ(ui.repaints, 400 * 2 + 1);
+    EXPECT_FALSE(ui.waitCursor);
+
+    // Without intermediate results nothing is drawn until Halt.
+    o.showIntermediate = false;
+    ASSERT_TRUE(fit.Start(o));
+    ui.repaints = 0;
+    for (int i = 0; i < 10; ++i)
+        fit.Iterate();
+    EXPECT_EQ(shown, 400 * 2);
+    EXPECT_EQ(ui.repaints, 0);
     fit.Halt();
 }
 
