@@ -4,12 +4,14 @@
 #include "app/project_types.h"
 #include "box/abr_box.h"
 #include "box/abr_object.h"
+#include "box/alignment.h"
 #include "box/bandpass_box.h"
 #include "box/bass_reflex_box.h"
 #include "box/bass_reflex_vel_box.h"
 #include "box/box_object.h"
 #include "box/closed_box.h"
 #include "box/double_tuned_box.h"
+#include "box/frequency_fit.h"
 #include "box/port_object.h"
 #include "cli/cli_host.h"
 #include "cli/plot.h"
@@ -28,6 +30,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -42,6 +45,12 @@ namespace {
 
 std::string quoted(std::string_view v) {
     return "'" + std::string(v) + "'";
+}
+
+std::string lowerCase(std::string text) {
+    for (char& ch : text)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return text;
 }
 
 std::string rangeText(double lo, double hi) {
@@ -153,10 +162,7 @@ std::string refusedUnless(bool accepted, std::string_view why) {
 // "the closed box", "the bandpass box type 1": how messages name the project's type.
 std::string typeLabel(const TBoxEmbryo& box) {
     if (box.typeCode() == TBassReflexBox::kTypeCode) return "the bass reflex box";
-    std::string name = box.typeName();
-    for (char& ch : name)
-        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return "the " + name;
+    return "the " + lowerCase(box.typeName());
 }
 
 // The main box (1) or the second box (2); null when the type has none.
@@ -741,10 +747,241 @@ std::string joinNames(const std::vector<std::string_view>& names) {
 }
 
 std::string lowerExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& ch : ext)
-        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return ext;
+    return lowerCase(std::filesystem::path(path).extension().string());
+}
+
+// ---- table lookup and frequency fit --------------------------------------------------------
+
+// Applies the chosen row; false when the model refused (its message went to the host).
+using TableLookup = std::function<bool(UiHost&)>;
+
+// The first word of a table label without its accelerator: "&SBB4 / BB4" -> "SBB4".
+std::string labelWord(std::string_view label) {
+    std::string word;
+    for (const char ch : label.substr(0, label.find(' ')))
+        if (ch != '&') word += ch;
+    return word;
+}
+
+// "a, b or c"
+std::string choiceText(const std::vector<std::string>& words) {
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) text += i + 1 == words.size() ? " or " : ", ";
+        text += words[i];
+    }
+    return text;
+}
+
+// The index of the value among count numbers the table labels show; -1 when v is none of them.
+template <typename ValueAt> int matchValue(std::string_view v, int count, ValueAt valueAt) {
+    double x = 0.0;
+    if (!readNumber(v, -kHuge, kHuge, x).empty()) return -1;
+    for (int i = 0; i < count; ++i)
+        if (std::fabs(x - valueAt(i)) < 1e-9) return i;
+    return -1;
+}
+
+double labelValue(const char* label) {
+    double x = 0.0;
+    (void)readNumber(labelWord(label), 0.0, kHuge, x);
+    return x;
+}
+
+std::vector<std::string> closedQtcWords() {
+    std::vector<std::string> words;
+    for (const alignment::ClosedRow& r : alignment::kClosedRows)
+        words.push_back(labelWord(r.label));
+    return words;
+}
+
+std::vector<std::string> familyWords() {
+    std::vector<std::string> words;
+    for (const alignment::FamilyInfo& f : alignment::kFamilies)
+        words.push_back(lowerCase(labelWord(f.label)));
+    return words;
+}
+
+std::vector<std::string> boxQWords() {
+    std::vector<std::string> words;
+    for (const alignment::BoxQChoice& q : alignment::kBoxQChoiceInfo)
+        words.push_back(labelWord(q.label));
+    return words;
+}
+
+std::vector<std::string> rippleWords() {
+    std::vector<std::string> words;
+    for (const char* label : alignment::kRippleLabels)
+        words.push_back(labelWord(label));
+    return words;
+}
+
+// What --table takes for each type that has a table, for the refusals.
+std::string tableUsage(const TBoxEmbryo& box) {
+    switch (box.typeCode()) {
+    case TClosedBox::kTypeCode:
+        return "QTC, the total Q: " + choiceText(closedQtcWords());
+    case TBassReflexBox::kTypeCode:
+        return "FAMILY[,Q], the alignment family " + choiceText(familyWords()) + " and the box Q " +
+               choiceText(boxQWords()) + " (" +
+               labelWord(alignment::kBoxQChoiceInfo[alignment::kDefaultBoxQChoice].label) + " when omitted)";
+    case TBP5Box::kTypeCode:
+        return strprintf("RIPPLE[,SENS], the ripple %s dB and the sensitivity %d .. %d dB (0 when omitted)",
+                         choiceText(rippleWords()).c_str(), -alignment::kDefaultSensitivity,
+                         alignment::kSensitivityCount - 1 - alignment::kDefaultSensitivity);
+    case TAbrBox::kTypeCode:
+        return "no value: its row follows the driver's Qts";
+    default:
+        return {};
+    }
+}
+
+// SPEC split at its comma: the first part and, when there is one, the second.
+bool splitSpec(std::string_view spec, std::string_view& first, std::optional<std::string_view>& second) {
+    const auto comma = spec.find(',');
+    first = spec.substr(0, comma);
+    if (comma == std::string_view::npos) return true;
+    second = spec.substr(comma + 1);
+    return second->find(',') == std::string_view::npos;
+}
+
+TableLookup closedLookup(TClosedBox& box, std::string_view spec) {
+    const int row = matchValue(spec, alignment::kClosedRowCount,
+                               [](int i) { return alignment::kClosedRows[static_cast<std::size_t>(i)].qtc; });
+    if (row < 0) return {};
+    return [&box, row](UiHost& ui) { return alignment::applyClosedTable(box, row, ui); };
+}
+
+TableLookup reflexLookup(TBassReflexBox& box, std::string_view spec) {
+    std::string_view name;
+    std::optional<std::string_view> q;
+    if (!splitSpec(spec, name, q)) return {};
+    const std::vector<std::string> families = familyWords();
+    const auto found = std::find(families.begin(), families.end(), lowerCase(std::string(name)));
+    if (found == families.end()) return {};
+    const auto family = static_cast<alignment::Family>(found - families.begin());
+    int choice = alignment::kDefaultBoxQChoice;
+    if (q) {
+        choice = matchValue(*q, alignment::kBoxQChoices,
+                            [](int i) { return alignment::kBoxQChoiceInfo[static_cast<std::size_t>(i)].q; });
+        if (choice < 0) return {};
+    }
+    return [&box, family, choice](UiHost& ui) {
+        return alignment::applyBassReflexTable(box, family, choice, ui);
+    };
+}
+
+TableLookup bp1Lookup(TBP5Box& box, std::string_view spec) {
+    std::string_view rippleText;
+    std::optional<std::string_view> sensitivityText;
+    if (!splitSpec(spec, rippleText, sensitivityText)) return {};
+    const int ripple = matchValue(rippleText, alignment::kRippleCount, [](int i) {
+        return labelValue(alignment::kRippleLabels[static_cast<std::size_t>(i)]);
+    });
+    if (ripple < 0) return {};
+    long sensitivity = 0;
+    if (sensitivityText) {
+        std::string_view v = *sensitivityText;
+        if (v.starts_with('+')) v.remove_prefix(1); // as the labels show it: "+3dB"
+        const long most = alignment::kSensitivityCount - 1 - alignment::kDefaultSensitivity;
+        if (!readInteger(v, -most, most, sensitivity).empty()) return {};
+    }
+    const int index = static_cast<int>(sensitivity) + alignment::kDefaultSensitivity;
+    return [&box, ripple, index](UiHost& ui) { return alignment::applyBp1Table(box, ripple, index, ui); };
+}
+
+// The lookup --table asks for, checked against the type before anything is calculated; empty
+// with the message written to err when the type has no table or the spec names no row of it.
+TableLookup planTable(TBoxEmbryo& box, std::string_view spec, std::ostream& err) {
+    TableLookup lookup;
+    if (auto* closed = dynamic_cast<TClosedBox*>(&box)) {
+        lookup = closedLookup(*closed, spec);
+    } else if (auto* reflex = dynamic_cast<TBassReflexBox*>(&box)) {
+        lookup = reflexLookup(*reflex, spec);
+    } else if (auto* bp1 = dynamic_cast<TBP5Box*>(&box)) {
+        lookup = bp1Lookup(*bp1, spec);
+    } else if (auto* abr = dynamic_cast<TAbrBox*>(&box)) {
+        if (spec.empty()) lookup = [abr](UiHost& ui) { return alignment::applyAbrTable(*abr, ui); };
+    } else {
+        err << "harlox-cli: --table: " << typeLabel(box) << " has no table lookup\n";
+        return {};
+    }
+    if (!lookup)
+        err << "harlox-cli: --table " << quoted(spec) << ": " << typeLabel(box) << " takes "
+            << tableUsage(box) << '\n';
+    return lookup;
+}
+
+struct FitPlan {
+    int lowerCutoff = 0;            // Hz
+    std::optional<int> upperCutoff; // Hz; the project's own when unset
+    long iterations = kDefaultFitIterations;
+};
+
+// The seed of the fit's trial steps: the same command gives the same box.
+constexpr unsigned kFitSeed = 1;
+
+std::optional<FitPlan> planFit(const TBoxEmbryo& box, const ProjectActions& a, std::ostream& err) {
+    FitPlan plan;
+    if (a.iterations) {
+        if (*a.iterations < 1 || *a.iterations > kMaxFitIterations) {
+            err << "harlox-cli: --iterations: "
+                << strprintf("the value must lie between 1 and %ld", kMaxFitIterations) << '\n';
+            return std::nullopt;
+        }
+        plan.iterations = *a.iterations;
+    }
+    const std::string_view spec = *a.fit;
+    std::string_view lower;
+    std::optional<std::string_view> upper;
+    if (!splitSpec(spec, lower, upper)) {
+        err << "harlox-cli: --fit expects FC[,FU], got " << quoted(spec) << '\n';
+        return std::nullopt;
+    }
+    long fc = 0;
+    if (auto e = readInteger(lower, TFrequencyFit::kMinLowerCutoff, TFrequencyFit::kMaxLowerCutoff, fc);
+        !e.empty()) {
+        err << "harlox-cli: --fit: the lower cutoff: " << e << '\n';
+        return std::nullopt;
+    }
+    plan.lowerCutoff = static_cast<int>(fc);
+    if (upper) {
+        if (!TFrequencyFit::shapeOf(box.typeCode()).bandpass()) {
+            err << "harlox-cli: --fit: " << typeLabel(box)
+                << " has no upper cutoff (FU is for the bandpass types)\n";
+            return std::nullopt;
+        }
+        long fu = 0;
+        if (auto e = readInteger(*upper, TFrequencyFit::kMinUpperCutoff, TFrequencyFit::kMaxUpperCutoff, fu);
+            !e.empty()) {
+            err << "harlox-cli: --fit: the upper cutoff: " << e << '\n';
+            return std::nullopt;
+        }
+        plan.upperCutoff = static_cast<int>(fu);
+    }
+    return plan;
+}
+
+// Runs the fit headless as the fit window's Run and Halt do, with the project's own options
+// apart from the cutoffs; the mean error at the start and the end go to err.
+bool runFit(TBoxEmbryo& box, CliHost& host, const FitPlan& plan, std::ostream& err) {
+    TFrequencyFit::Options options = TFrequencyFit::optionsFrom(box.fitSettings());
+    options.lowerCutoff = plan.lowerCutoff;
+    if (plan.upperCutoff) options.upperCutoff = *plan.upperCutoff;
+    TFrequencyFit fit(box, kFitSeed);
+    if (!fit.Start(options)) {
+        err << "harlox-cli: --fit: " << TBoxEmbryo::kTooFewParametersText << '\n';
+        return false;
+    }
+    const double first = fit.meanError();
+    for (long i = 0; i < plan.iterations; ++i)
+        fit.Iterate();
+    const double last = fit.meanError();
+    fit.Halt();
+    host.runPosted();
+    err << strprintf("fit: %ld iterations, mean error from %.2f dB to %.2f dB\n", fit.iterations(), first,
+                     last);
+    return true;
 }
 
 // ---- carrying out the actions -------------------------------------------------------------------
@@ -757,6 +994,8 @@ struct Job {
 
 // The actions checked against the project before anything is calculated or written.
 struct Plan {
+    TableLookup table; // empty: no --table
+    std::optional<FitPlan> fit;
     std::vector<Job> exports;
     std::vector<Job> plots;
     int width = 0;
@@ -827,6 +1066,13 @@ std::optional<Plan> planActions(TBoxEmbryo& box, const ProjectActions& a, std::o
     Plan plan;
     if (a.quickBox && !box.hasQuickBox()) {
         err << "harlox-cli: --quickbox: " << typeLabel(box) << " has no quick box\n";
+        return std::nullopt;
+    }
+    if (a.table && !(plan.table = planTable(box, *a.table, err))) return std::nullopt;
+    if (a.fit) {
+        if (!(plan.fit = planFit(box, a, err))) return std::nullopt;
+    } else if (a.iterations) {
+        err << "harlox-cli: --iterations needs --fit\n";
         return std::nullopt;
     }
     if (!parseJobs(box, a.exports, "--export", plan.exports, err)) return std::nullopt;
@@ -904,6 +1150,15 @@ int carryOut(TBoxEmbryo& box, CliHost& host, const ProjectActions& a, const Plan
         host.runPosted();
         if (auto* dt = dynamic_cast<TDoubleTunedBox*>(&box)) dt->UpdateResonances();
     }
+    if (plan.table) {
+        // A driver the table cannot serve: the model's message ("Too high Qts") goes to stderr.
+        if (!plan.table(host)) {
+            err << "harlox-cli: --table: the table lookup of " << typeLabel(box) << " failed\n";
+            return 1;
+        }
+        host.runPosted();
+    }
+    if (plan.fit && !runFit(box, host, *plan.fit, err)) return 1;
     box.Calculate(0);
 
     if (!a.saveFile.empty()) {
@@ -997,6 +1252,28 @@ void addActionOptions(CLI::App& command, ProjectActions& a) {
     command.add_flag(
         "--quickbox", a.quickBox,
         "size the enclosure with the type's quick box after the --set values, before the calculation");
+    command
+        .add_option_function<std::string>(
+            "--table", [&a](const std::string& v) { a.table = v; },
+            "size the enclosure by the type's alignment table, after --quickbox. closed: QTC, the total "
+            "Q (0.5 0.577 0.707 0.8 0.9 1.0 1.1 1.2 1.5); bassreflex: FAMILY[,Q], sbb4, qb3 or sc4 with "
+            "the box Q 3, 7 or 15 (15 when omitted); bp1: RIPPLE[,SENS], the ripple 0, 0.35 or 1.25 dB "
+            "and the sensitivity -8 .. 8 dB (0 when omitted); abr: --table without a value")
+        ->expected(0, 1)
+        ->type_name("[SPEC]");
+    command
+        .add_option_function<std::string>(
+            "--fit", [&a](const std::string& v) { a.fit = v; },
+            "after --table, fit the enclosure to the target curve with the lower cutoff FC in Hz (10 .. 200) "
+            "and, for the bandpass types, the upper cutoff FU (20 .. 1000; the project's own when omitted), "
+            "as the fit window's Run and Halt do; the mean error at the start and the end is reported on "
+            "stderr")
+        ->type_name("FC[,FU]");
+    command
+        .add_option_function<long>(
+            "--iterations", [&a](const long& n) { a.iterations = n; },
+            strprintf("the steps of --fit, 1 .. %ld (default %ld)", kMaxFitIterations, kDefaultFitIterations))
+        ->type_name("N");
     command
         .add_option(
             "--export", a.exports,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,8 +12,11 @@ class App;
 
 namespace harlox::cli {
 
-// What "box" and "open" do with their project, in this order: the settings, --quickbox, the
-// calculation, --save, the curve files, the plots and the data sheet.
+inline constexpr long kDefaultFitIterations = 2000;
+inline constexpr long kMaxFitIterations = 10000000;
+
+// What "box" and "open" do with their project, in this order: the settings, --quickbox, --table,
+// --fit, the calculation, --save, the curve files, the plots and the data sheet.
 struct ProjectActions {
     std::vector<std::string> sets;    // NAME=VALUE, applied in this order
     std::vector<std::string> exports; // KIND=FILE, the format by the extension
@@ -20,7 +24,12 @@ struct ProjectActions {
     std::string plotSize = "1200x800";
     bool datasheet = false;
     bool quickBox = false; // after the settings, before the calculation
-    std::string saveFile;  // a box project file
+    // A row of the type's alignment table: closed "QTC", bass reflex "FAMILY[,Q]", bp1
+    // "RIPPLE[,SENS]", abr "" (it has one row per Qts). Unset: no table lookup.
+    std::optional<std::string> table;
+    std::optional<std::string> fit; // "FC[,FU]" in Hz; unset: no frequency fit
+    std::optional<long> iterations; // of the fit; kDefaultFitIterations when unset
+    std::string saveFile;           // a box project file
 };
 
 // "box TYPE [--unit FILE] [ACTIONS]"

@@ -2,10 +2,13 @@
 
 #include "app/box_factory.h"
 #include "box/abr_box.h"
+#include "box/alignment.h"
 #include "box/bandpass_box.h"
 #include "box/bass_reflex_box.h"
 #include "box/bass_reflex_vel_box.h"
+#include "box/closed_box.h"
 #include "box/double_tuned_box.h"
+#include "box/frequency_fit.h"
 #include "box/port_object.h"
 #include "cli/plot.h"
 #include "core/format.h"
@@ -17,9 +20,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -454,7 +459,8 @@ TEST_F(BoxCommandTest, OtherTypesSettingsReachTheModel) {
 // The quick box runs after the settings: it sizes the box from the driver, so the sheet changes,
 // and the settings' driver count is the one it sizes for.
 TEST_F(BoxCommandTest, QuickBoxRunsForEveryTypeThatHasOne) {
-    for (const char* type : {"dt1", "dt2", "abr", "bp1", "bp2", "bp3", "bp4", "reflexbp"}) {
+    for (const char* type :
+         {"closed", "bassreflex", "dt1", "dt2", "abr", "bp1", "bp2", "bp3", "bp4", "reflexbp"}) {
         ASSERT_EQ(run(boxWith(type, {"driver.count=2"})), 0) << type << err.str();
         const std::string plain = out.str();
         BoxOptions o = boxWith(type, {"driver.count=2"});
@@ -525,6 +531,222 @@ TEST_F(BoxCommandTest, PlotsOfTheFurtherWindows) {
         EXPECT_EQ((png[18] << 8) | png[19], 320) << kind;
         std::filesystem::remove(dir.file("p.png"));
     }
+}
+
+// ---- table lookup and frequency fit ----------------------------------------------------------
+
+// The number after the n-th (from 0) occurrence of label in a data sheet; NaN when it is not there.
+double sheetValue(const std::string& sheet, const std::string& label, int n = 0) {
+    std::size_t at = std::string::npos;
+    for (std::size_t from = 0; n >= 0; --n, from = at + 1) {
+        at = sheet.find(label, from);
+        if (at == std::string::npos) return std::nan("");
+    }
+    return std::stod(sheet.substr(at + label.size()));
+}
+
+// Each table reads the configuration's effective parameters after the --set values, and the spec
+// chooses the row, box Q, ripple and sensitivity the lookup windows would: the volumes (litres,
+// two decimals on the sheet), losses and tunings are those of that row for the built-in unit.
+TEST_F(BoxCommandTest, TableLookupSizesTheBoxOfTheChosenRow) {
+    test::ScriptedUiHost ui;
+    TClosedBox model(ui);
+    model.front().SetDefaultUnit();
+    model.ComputeDerivedValues();
+    const double qts = model.effectiveQts(), fs = model.effectiveFs(), vas = model.effectiveVas() * 1000;
+    const auto sheetOf = [&](const char* type, const std::string& table, std::vector<std::string> sets = {}) {
+        BoxOptions o = boxWith(type, std::move(sets));
+        o.actions.table = table;
+        EXPECT_EQ(run(o), 0) << type << " " << table << err.str();
+        EXPECT_TRUE(err.str().empty()) << err.str();
+        return out.str();
+    };
+
+    // Closed: Vb = VasEff / ((Qtc/QtsEff)^2 - 1), Qb 15; two drivers double VasEff and the box.
+    const double r = 0.707 / qts;
+    std::string sheet = sheetOf("closed", "0.707");
+    EXPECT_NEAR(sheetValue(sheet, " Vol\t\t"), vas / (r * r - 1), 0.006) << sheet;
+    EXPECT_EQ(sheetValue(sheet, " Qb\t\t"), 15.0);
+    EXPECT_NEAR(sheetValue(sheetOf("closed", "0.707", {"driver.count=2"}), " Vol\t\t"), 2 * vas / (r * r - 1),
+                0.006);
+    // The quick box runs first; the table's box replaces it.
+    BoxOptions both = boxWith("closed", {});
+    both.actions.quickBox = true;
+    both.actions.table = "1";
+    ASSERT_EQ(run(both), 0) << err.str();
+    EXPECT_EQ(out.str(), sheetOf("closed", "1.0"));
+
+    // Bass reflex: Vb = VasEff / alpha (5/6 of it with the full filling of Q 3), fb = fsEff * h.
+    const std::tuple<const char*, alignment::Family, int, double, int> reflexCases[] = {
+        {"sbb4,15", alignment::Family::SBB4, 2, 15.0, 0},
+        {"qb3,3", alignment::Family::QB3, 0, 3.0, 100},
+        {"SC4,7", alignment::Family::SC4, 1, 7.0, 50},
+    };
+    for (const auto& [spec, family, q, qb, fill] : reflexCases) {
+        SCOPED_TRACE(spec);
+        const alignment::Row row = alignment::tableRow(family, q, alignment::familyRow(family, qts));
+        sheet = sheetOf("bassreflex", spec);
+        EXPECT_NEAR(sheetValue(sheet, " Vol\t\t"), vas / row.alpha * (q == 0 ? 5.0 / 6.0 : 1.0), 0.006)
+            << sheet;
+        EXPECT_EQ(sheetValue(sheet, " Qb\t\t"), qb);
+        EXPECT_EQ(sheetValue(sheet, " Ql\t\t"), qb);
+        EXPECT_EQ(sheetValue(sheet, " Fill\t\t"), fill);
+        EXPECT_NEAR(sheetValue(sheet, " Res freq.\t"), fs * row.h, 0.006);
+    }
+    EXPECT_EQ(sheetOf("bassreflex", "sbb4"), sheetOf("bassreflex", "sbb4,15")); // Q 15 when omitted
+
+    // Bandpass 1 at 0.35 dB ripple and +3 dB: index 1 and 8 + 3 of the model's tables.
+    alignment::Bp1Alignment bp;
+    ASSERT_TRUE(alignment::bp1Alignment(1, 11, qts, fs, vas, bp));
+    sheet = sheetOf("bp1", "0.35,+3");
+    EXPECT_NEAR(sheetValue(sheet, " Vol\t\t", 0), bp.Vrear, 0.006) << sheet;
+    EXPECT_NEAR(sheetValue(sheet, " Vol\t\t", 1), bp.Vfront, 0.006);
+    EXPECT_NEAR(sheetValue(sheet, " Res freq.\t"), bp.tuning, 0.006);
+    EXPECT_EQ(sheetOf("bp1", "0.35,3"), sheet);
+    EXPECT_EQ(sheetOf("bp1", "1.25"), sheetOf("bp1", "1.25,0")); // 0 dB when omitted
+    EXPECT_NE(sheetOf("bp1", "1.25,-8"), sheetOf("bp1", "1.25,8"));
+
+    // The passive radiator box: its row by Qts, from the unit's Vas.
+    const alignment::AbrRow& abr = alignment::kAbrRows[static_cast<std::size_t>(alignment::abrRow(qts))];
+    EXPECT_NEAR(sheetValue(sheetOf("abr", ""), " Vol\t\t"), vas / abr.alpha, 0.006);
+}
+
+struct OptimizeRefusal {
+    const char* type;
+    std::vector<std::string> sets;
+    std::optional<std::string> table;
+    std::optional<std::string> fit;
+    std::optional<long> iterations;
+    std::string message;
+};
+
+// A spec the type cannot take is refused before anything is calculated; a driver the table cannot
+// serve is refused by the model with its own message. Either way nothing is written.
+TEST_F(BoxCommandTest, TableAndFitRefusalsWriteNothing) {
+    const std::string reflexUsage = "the bass reflex box takes FAMILY[,Q], the alignment family sbb4, qb3 or "
+                                    "sc4 and the box Q 3, 7 or 15 (15 when omitted)";
+    const std::string bp1Usage = "the bandpass box type 1 takes RIPPLE[,SENS], the ripple 0, 0.35 or 1.25 dB "
+                                 "and the sensitivity -8 .. 8 dB (0 when omitted)";
+    const std::string closedUsage =
+        "the closed box takes QTC, the total Q: 0.5, 0.577, 0.707, 0.8, 0.9, 1.0, 1.1, 1.2 or 1.5";
+    const std::string failed = "\nharlox-cli: --table: the table lookup of ";
+    const OptimizeRefusal cases[] = {
+        {"closed", {}, "0.6", {}, {}, "--table '0.6': " + closedUsage},
+        {"closed", {}, "", {}, {}, "--table '': " + closedUsage},
+        {"bassreflex", {}, "bb5", {}, {}, "--table 'bb5': " + reflexUsage},
+        {"bassreflex", {}, "qb3,5", {}, {}, "--table 'qb3,5': " + reflexUsage},
+        {"bassreflex", {}, "qb3,7,15", {}, {}, "--table 'qb3,7,15': " + reflexUsage},
+        {"bp1", {}, "0.5", {}, {}, "--table '0.5': " + bp1Usage},
+        {"bp1", {}, "0,9", {}, {}, "--table '0,9': " + bp1Usage},
+        {"bp1", {}, "0,1.5", {}, {}, "--table '0,1.5': " + bp1Usage},
+        {"abr", {}, "0.4", {}, {}, "--table '0.4': the passive radiator box takes no value"},
+        {"dt2", {}, "", {}, {}, "--table: the double tuned bassreflex box type 2 has no table lookup"},
+        {"bp3", {}, "0,0", {}, {}, "--table: the bandpass box type 3 has no table lookup"},
+        {"closed", {"unit.Qes=3"}, "0.707", {}, {}, "Too high Qts" + failed + "the closed box failed"},
+        {"bassreflex", {"unit.Qes=3"}, "sc4", {}, {}, "Too high Qts" + failed + "the bass reflex box failed"},
+        {"bassreflex", {"unit.Qes=0.15"}, "sbb4", {}, {}, "Too low Qts" + failed + "the bass reflex box"},
+        {"bp1", {"unit.Qes=3"}, "0,0", {}, {}, "Too high Qts" + failed + "the bandpass box type 1 failed"},
+        {"abr",
+         {"unit.Qes=3"},
+         "",
+         {},
+         {},
+         "Qts value too high: Maximum value 0.61" + failed + "the passive"},
+        {"abr", {"unit.Qes=0.15"}, "", {}, {}, "Qts value too low: Minimum value 0.20" + failed},
+        {"closed", {}, {}, "5", {}, "--fit: the lower cutoff: the value must lie between 10 and 200"},
+        {"closed", {}, {}, "45.5", {}, "--fit: the lower cutoff: '45.5' is not a whole number"},
+        {"closed", {}, {}, "40,100", {}, "--fit: the closed box has no upper cutoff (FU is for the bandpass"},
+        {"abr", {}, {}, "40,100", {}, "--fit: the passive radiator box has no upper cutoff"},
+        {"bp2", {}, {}, "40,1001", {}, "--fit: the upper cutoff: the value must lie between 20 and 1000"},
+        {"bp2", {}, {}, "40,", {}, "--fit: the upper cutoff: '' is not a whole number"},
+        {"bp1", {}, {}, "40,100,200", {}, "--fit expects FC[,FU], got '40,100,200'"},
+        {"closed", {}, {}, "40", 0, "--iterations: the value must lie between 1 and 10000000"},
+        {"closed", {}, {}, "40", 10000001, "--iterations: the value must lie between 1 and 10000000"},
+        {"closed", {}, {}, {}, 10, "--iterations needs --fit"},
+    };
+    for (const OptimizeRefusal& c : cases) {
+        BoxOptions o = boxWith(c.type, c.sets, {"spl=" + dir.file("x.frd")}, unitPath);
+        o.actions.saveFile = dir.file("x.box");
+        o.actions.table = c.table;
+        o.actions.fit = c.fit;
+        o.actions.iterations = c.iterations;
+        EXPECT_EQ(run(o), 1) << c.message;
+        EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+        EXPECT_TRUE(out.str().empty()) << c.message;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("x.frd"))) << c.message;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("x.box"))) << c.message;
+    }
+}
+
+// The fit's report on stderr: the mean error at the start and at the end.
+std::pair<double, double> fitErrors(const std::string& report, long iterations) {
+    const std::string head = "fit: " + std::to_string(iterations) + " iterations, mean error from ";
+    EXPECT_EQ(report.rfind(head, 0), 0u) << report;
+    const std::string rest = report.substr(std::min(head.size(), report.size()));
+    const auto to = rest.find(" dB to ");
+    if (to == std::string::npos) return {std::nan(""), std::nan("")};
+    return {std::stod(rest), std::stod(rest.substr(to + 7))};
+}
+
+// A closed box twice the Butterworth size comes back near it when the fit's lower cutoff is that
+// box's -3 dB point (not onto it: the response that best matches the target's sharp corner at
+// the grid points is not quite the Butterworth one). The run repeats exactly (a fixed seed) and
+// ends on the Halt path: the saved project, opened and calculated afresh, gives the same curve.
+TEST_F(BoxCommandTest, FitFromABoxTwiceTooLargeComesBackNearTheAlignment) {
+    BoxOptions table = boxWith("closed", {});
+    table.actions.table = "0.707";
+    ASSERT_EQ(run(table), 0) << err.str();
+    const double vb = sheetValue(out.str(), " Vol\t\t");
+    const double f3 = sheetValue(out.str(), "-3dB point: \t");
+    ASSERT_GT(vb, 1.0) << out.str();
+
+    BoxOptions o =
+        boxWith("closed", {strprintf("box.Vb=%g", 2 * vb / 1000)}, {"spl=" + dir.file("fit.frd")}, unitPath);
+    o.actions.fit = std::to_string(std::lround(f3));
+    o.actions.iterations = 300;
+    o.actions.saveFile = dir.file("fit.box");
+    ASSERT_EQ(run(o), 0) << err.str();
+    const auto [first, last] = fitErrors(err.str(), 300);
+    EXPECT_LT(last, 0.6 * first) << err.str();
+    const std::string sheet = out.str();
+    EXPECT_NEAR(sheetValue(sheet, " Vol\t\t"), vb, 0.1 * vb) << sheet;
+    const std::string curve = fileText(dir.file("fit.frd"));
+
+    ASSERT_EQ(run(o), 0) << err.str();
+    EXPECT_EQ(out.str(), sheet);
+    ASSERT_EQ(open(dir.file("fit.box"), {"spl=" + dir.file("opened.frd")}), 0) << err.str();
+    EXPECT_EQ(fileText(dir.file("opened.frd")), curve);
+}
+
+// The bandpass types fit an upper cutoff too; without FU the project's own is used. The saved
+// project keeps the cutoffs of its last fit.
+TEST_F(BoxCommandTest, BandpassFitKeepsItsCutoffsInTheProject) {
+    const auto storedCutoffs = [](const std::string& file) {
+        test::ScriptedUiHost ui;
+        std::unique_ptr<TBoxEmbryo> box = makeBoxProject(TBP5Box::kTypeCode, ui);
+        EXPECT_TRUE(box->ReadProject(file)) << file;
+        return std::pair<int, int>(box->fitSettings().lowerCutoff, box->fitSettings().upperCutoff);
+    };
+    BoxOptions o = boxWith("bp1", {}, {}, unitPath);
+    o.actions.datasheet = false;
+    o.actions.iterations = 20;
+    o.actions.fit = "40";
+    o.actions.saveFile = dir.file("a.box");
+    ASSERT_EQ(run(o), 0) << err.str();
+    const auto [first, last] = fitErrors(err.str(), 20);
+    EXPECT_LT(last, first);
+    EXPECT_EQ(storedCutoffs(dir.file("a.box")), std::pair(40, TFrequencyFit::kDefaultUpperCutoff));
+
+    o.actions.fit = "50,150";
+    o.actions.saveFile = dir.file("b.box");
+    ASSERT_EQ(run(o), 0) << err.str();
+    EXPECT_EQ(storedCutoffs(dir.file("b.box")), std::pair(50, 150));
+
+    OpenOptions reopened{dir.file("b.box"), o.actions};
+    reopened.actions.fit = "60";
+    reopened.actions.saveFile = dir.file("c.box");
+    ASSERT_EQ(runOpen(reopened, out, err), 0) << err.str();
+    EXPECT_EQ(storedCutoffs(dir.file("c.box")), std::pair(60, 150));
 }
 
 } // namespace
