@@ -74,8 +74,9 @@ QString TBaseDialog::helpPath() const {
 }
 
 void TBaseDialog::okCommand() {
-    result_ = ResultOk;
+    // Enter in a field only moves on: a later Escape must still cancel.
     if (ok_ && ok_->hasFocus()) {
+        result_ = ResultOk;
         closing_ = true;
         postCloseRequest();
     } else {
@@ -84,6 +85,7 @@ void TBaseDialog::okCommand() {
 }
 
 void TBaseDialog::cancelCommand() {
+    result_ = ResultCancel;
     moveFocusForClose();
     closing_ = true;
     postCloseRequest();
