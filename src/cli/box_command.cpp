@@ -836,45 +836,45 @@ std::string tableUsage(const TBoxEmbryo& box) {
     }
 }
 
-// SPEC split at its comma: the first part and, when there is one, the second.
-bool splitSpec(std::string_view spec, std::string_view& first, std::optional<std::string_view>& second) {
-    const auto comma = spec.find(',');
-    first = spec.substr(0, comma);
+// A choice split at its comma: the first part and, when there is one, the second.
+bool splitChoice(std::string_view choice, std::string_view& first, std::optional<std::string_view>& second) {
+    const auto comma = choice.find(',');
+    first = choice.substr(0, comma);
     if (comma == std::string_view::npos) return true;
-    second = spec.substr(comma + 1);
+    second = choice.substr(comma + 1);
     return second->find(',') == std::string_view::npos;
 }
 
-TableLookup closedLookup(TClosedBox& box, std::string_view spec) {
-    const int row = matchValue(spec, alignment::kClosedRowCount,
+TableLookup closedLookup(TClosedBox& box, std::string_view choice) {
+    const int row = matchValue(choice, alignment::kClosedRowCount,
                                [](int i) { return alignment::kClosedRows[static_cast<std::size_t>(i)].qtc; });
     if (row < 0) return {};
     return [&box, row](UiHost& ui) { return alignment::applyClosedTable(box, row, ui); };
 }
 
-TableLookup reflexLookup(TBassReflexBox& box, std::string_view spec) {
+TableLookup reflexLookup(TBassReflexBox& box, std::string_view choice) {
     std::string_view name;
     std::optional<std::string_view> q;
-    if (!splitSpec(spec, name, q)) return {};
+    if (!splitChoice(choice, name, q)) return {};
     const std::vector<std::string> families = familyWords();
     const auto found = std::find(families.begin(), families.end(), lowerCase(std::string(name)));
     if (found == families.end()) return {};
     const auto family = static_cast<alignment::Family>(found - families.begin());
-    int choice = alignment::kDefaultBoxQChoice;
+    int qChoice = alignment::kDefaultBoxQChoice;
     if (q) {
-        choice = matchValue(*q, alignment::kBoxQChoices,
+        qChoice = matchValue(*q, alignment::kBoxQChoices,
                             [](int i) { return alignment::kBoxQChoiceInfo[static_cast<std::size_t>(i)].q; });
-        if (choice < 0) return {};
+        if (qChoice < 0) return {};
     }
-    return [&box, family, choice](UiHost& ui) {
-        return alignment::applyBassReflexTable(box, family, choice, ui);
+    return [&box, family, qChoice](UiHost& ui) {
+        return alignment::applyBassReflexTable(box, family, qChoice, ui);
     };
 }
 
-TableLookup bp1Lookup(TBP5Box& box, std::string_view spec) {
+TableLookup bp1Lookup(TBP5Box& box, std::string_view choice) {
     std::string_view rippleText;
     std::optional<std::string_view> sensitivityText;
-    if (!splitSpec(spec, rippleText, sensitivityText)) return {};
+    if (!splitChoice(choice, rippleText, sensitivityText)) return {};
     const int ripple = matchValue(rippleText, alignment::kRippleCount, [](int i) {
         return labelValue(alignment::kRippleLabels[static_cast<std::size_t>(i)]);
     });
@@ -891,23 +891,23 @@ TableLookup bp1Lookup(TBP5Box& box, std::string_view spec) {
 }
 
 // The lookup --table asks for, checked against the type before anything is calculated; empty
-// with the message written to err when the type has no table or the spec names no row of it.
-TableLookup planTable(TBoxEmbryo& box, std::string_view spec, std::ostream& err) {
+// with the message written to err when the type has no table or the choice names no row of it.
+TableLookup planTable(TBoxEmbryo& box, std::string_view choice, std::ostream& err) {
     TableLookup lookup;
     if (auto* closed = dynamic_cast<TClosedBox*>(&box)) {
-        lookup = closedLookup(*closed, spec);
+        lookup = closedLookup(*closed, choice);
     } else if (auto* reflex = dynamic_cast<TBassReflexBox*>(&box)) {
-        lookup = reflexLookup(*reflex, spec);
+        lookup = reflexLookup(*reflex, choice);
     } else if (auto* bp1 = dynamic_cast<TBP5Box*>(&box)) {
-        lookup = bp1Lookup(*bp1, spec);
+        lookup = bp1Lookup(*bp1, choice);
     } else if (auto* abr = dynamic_cast<TAbrBox*>(&box)) {
-        if (spec.empty()) lookup = [abr](UiHost& ui) { return alignment::applyAbrTable(*abr, ui); };
+        if (choice.empty()) lookup = [abr](UiHost& ui) { return alignment::applyAbrTable(*abr, ui); };
     } else {
         err << "harlox-cli: --table: " << typeLabel(box) << " has no table lookup\n";
         return {};
     }
     if (!lookup)
-        err << "harlox-cli: --table " << quoted(spec) << ": " << typeLabel(box) << " takes "
+        err << "harlox-cli: --table " << quoted(choice) << ": " << typeLabel(box) << " takes "
             << tableUsage(box) << '\n';
     return lookup;
 }
@@ -931,11 +931,11 @@ std::optional<FitPlan> planFit(const TBoxEmbryo& box, const ProjectActions& a, s
         }
         plan.iterations = *a.iterations;
     }
-    const std::string_view spec = *a.fit;
+    const std::string_view choice = *a.fit;
     std::string_view lower;
     std::optional<std::string_view> upper;
-    if (!splitSpec(spec, lower, upper)) {
-        err << "harlox-cli: --fit expects FC[,FU], got " << quoted(spec) << '\n';
+    if (!splitChoice(choice, lower, upper)) {
+        err << "harlox-cli: --fit expects FC[,FU], got " << quoted(choice) << '\n';
         return std::nullopt;
     }
     long fc = 0;
@@ -1260,7 +1260,7 @@ void addActionOptions(CLI::App& command, ProjectActions& a) {
             "the box Q 3, 7 or 15 (15 when omitted); bp1: RIPPLE[,SENS], the ripple 0, 0.35 or 1.25 dB "
             "and the sensitivity -8 .. 8 dB (0 when omitted); abr: --table without a value")
         ->expected(0, 1)
-        ->type_name("[SPEC]");
+        ->type_name("[CHOICE]");
     command
         .add_option_function<std::string>(
             "--fit", [&a](const std::string& v) { a.fit = v; },

@@ -545,7 +545,7 @@ double sheetValue(const std::string& sheet, const std::string& label, int n = 0)
     return std::stod(sheet.substr(at + label.size()));
 }
 
-// Each table reads the configuration's effective parameters after the --set values, and the spec
+// Each table reads the configuration's effective parameters after the --set values, and the choice
 // chooses the row, box Q, ripple and sensitivity the lookup windows would: the volumes (litres,
 // two decimals on the sheet), losses and tunings are those of that row for the built-in unit.
 TEST_F(BoxCommandTest, TableLookupSizesTheBoxOfTheChosenRow) {
@@ -582,10 +582,10 @@ TEST_F(BoxCommandTest, TableLookupSizesTheBoxOfTheChosenRow) {
         {"qb3,3", alignment::Family::QB3, 0, 3.0, 100},
         {"SC4,7", alignment::Family::SC4, 1, 7.0, 50},
     };
-    for (const auto& [spec, family, q, qb, fill] : reflexCases) {
-        SCOPED_TRACE(spec);
+    for (const auto& [choice, family, q, qb, fill] : reflexCases) {
+        SCOPED_TRACE(choice);
         const alignment::Row row = alignment::tableRow(family, q, alignment::familyRow(family, qts));
-        sheet = sheetOf("bassreflex", spec);
+        sheet = sheetOf("bassreflex", choice);
         EXPECT_NEAR(sheetValue(sheet, " Vol\t\t"), vas / row.alpha * (q == 0 ? 5.0 / 6.0 : 1.0), 0.006)
             << sheet;
         EXPECT_EQ(sheetValue(sheet, " Qb\t\t"), qb);
@@ -620,7 +620,7 @@ struct OptimizeRefusal {
     std::string message;
 };
 
-// A spec the type cannot take is refused before anything is calculated; a driver the table cannot
+// A choice the type cannot take is refused before anything is calculated; a driver the table cannot
 // serve is refused by the model with its own message. Either way nothing is written.
 TEST_F(BoxCommandTest, TableAndFitRefusalsWriteNothing) {
     const std::string reflexUsage = "the bass reflex box takes FAMILY[,Q], the alignment family sbb4, qb3 or "
