@@ -2,8 +2,10 @@
 
 #include "box/box_object.h"
 #include "box/complex_math.h"
+#include "box/room_cabinet.h"
 #include "core/binary_io.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace harlox {
@@ -118,6 +120,13 @@ void TAbrBox::ComputePressure() {
     }
     fillLevels(Pd.data(), driverSPL.data(), g.count);
     fillLevels(r.P.data(), abrSPL.data(), g.count);
+}
+
+void TAbrBox::describeRoomSources(RoomSources& out) const {
+    TBoxEmbryo::describeRoomSources(out);
+    const TAbrObject& r = *abr_;
+    out[SourceGroup::PassiveRadiators] =
+        RoomSourceGroup{r.units, std::sqrt(std::max(r.Sd, 0.0) * kInvPi), r.P.data(), -1.0};
 }
 
 void TAbrBox::captureTypeSheet() {

@@ -43,6 +43,8 @@ protected:
     void PrepareCalculation() override;
     void ComputeBackLoad() override;
     void ComputePressure() override;
+    // The radiating groups handed to the room and cabinet model.
+    void describeRoomSources(RoomSources& out) const override;
     [[nodiscard]] const char* f3Indent() const override { return "  "; }
     void captureTypeSheet() override;
     void appendTypeLines(std::vector<std::string>& lines) const override;

@@ -4,6 +4,7 @@
 #include "box/box_object.h"
 #include "box/complex_math.h"
 #include "box/port_object.h"
+#include "box/room_cabinet.h"
 #include "core/binary_io.h"
 #include "core/format.h"
 #include "output/curve_writer.h"
@@ -54,6 +55,11 @@ void TBandpassBox::finishPort(TPortObject& port, std::array<double, kMaxPoints>&
         port.Pport[k] = multiply(K * g.f[k], port.Uport[k]);
     }
     fillLevels(port.Pport.data(), level.data(), g.count);
+}
+
+void TBandpassBox::describeRoomSources(RoomSources& out) const {
+    const TPortObject& port = *port1_;
+    out[SourceGroup::Ports1] = RoomSourceGroup{port.ports, 0.5 * port.D, nullptr, 1.0};
 }
 
 bool TBandpassBox::quickPort(TPortObject& port, double tuning) {
@@ -323,6 +329,13 @@ void TTwoPortBandpassBox::computeTwoPorts(std::array<double, kMaxPoints>& level1
     }
 }
 
+void TTwoPortBandpassBox::describeRoomSources(RoomSources& out) const {
+    const TPortObject& p1 = *port1_;
+    const TPortObject& p2 = *port2_;
+    out[SourceGroup::Ports1] = RoomSourceGroup{p1.ports, 0.5 * p1.D, p1.Pport.data(), -1.0};
+    out[SourceGroup::Ports2] = RoomSourceGroup{p2.ports, 0.5 * p2.D, nullptr, 1.0};
+}
+
 // ---- types 2, 3 and 4 ------------------------------------------------------------------
 
 TBP6Box::TBP6Box(UiHost& ui) : TTwoPortBandpassBox(ui) {
@@ -402,6 +415,11 @@ void TBP6Box::ComputePressure() {
     finishPort(rear, rearPortSPL);
     finishPort(front, portLevel_);
     fillLevels(scratch_.data(), driverSPL.data(), g.count);
+}
+
+void TBP6Box::describeRoomSources(RoomSources& out) const {
+    const TPortObject& front = *port2_;
+    out[SourceGroup::Ports2] = RoomSourceGroup{front.ports, 0.5 * front.D, nullptr, 1.0};
 }
 
 double TBP6Box::standingWaveLength() const {

@@ -29,6 +29,8 @@ protected:
     explicit TBandpassBox(UiHost& ui);
 
     [[nodiscard]] bool coneRadiates() const override { return false; }
+    // Only ports radiate; here the port of type 1.
+    void describeRoomSources(RoomSources& out) const override;
     [[nodiscard]] bool hasStdWaveModesExport() const override { return true; }
     bool exportStdWaveModes() override;
     void FindMinus3dB() override;
@@ -107,6 +109,8 @@ protected:
     [[nodiscard]] DiagramModel* furtherWindow() override { return &stdWaveWindow_; }
     [[nodiscard]] bool writeTypeRecords(BinaryWriter& w) const override;
     [[nodiscard]] bool readTypeRecords(BinaryReader& r, int fileVersion) override;
+    // Types 3 and 4: both ports radiate.
+    void describeRoomSources(RoomSources& out) const override;
 };
 
 // Type 2: the rear port vents the driver's chamber; the rear box and the vented front box
@@ -127,6 +131,8 @@ protected:
     void ComputeBackLoad() override;
     void ComputePressure() override;
     [[nodiscard]] double standingWaveLength() const override;
+    // The rear port vents into the front chamber: only the front port radiates.
+    void describeRoomSources(RoomSources& out) const override;
 };
 
 // Type 3: the driver between a vented rear box and a vented front box.

@@ -4,6 +4,7 @@
 #include "box/box_object.h"
 #include "box/complex_math.h"
 #include "box/port_object.h"
+#include "box/room_cabinet.h"
 #include "core/binary_io.h"
 
 #include <cmath>
@@ -99,6 +100,12 @@ void TBassReflexBox::ComputePressure() {
     }
     fillLevels(Pcone.data(), driverSPL.data(), g.count);
     fillLevels(port.Pport.data(), portSPL.data(), g.count);
+}
+
+void TBassReflexBox::describeRoomSources(RoomSources& out) const {
+    TBoxEmbryo::describeRoomSources(out);
+    const TPortObject& port = *port1_;
+    out[SourceGroup::Ports1] = RoomSourceGroup{port.ports, 0.5 * port.D, port.Pport.data(), -1.0};
 }
 
 void TBassReflexBox::UpdateDiagrams() {

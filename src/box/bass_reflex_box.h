@@ -40,6 +40,8 @@ public:
 protected:
     void ComputeBackLoad() override;
     void ComputePressure() override;
+    // The radiating groups handed to the room and cabinet model.
+    void describeRoomSources(RoomSources& out) const override;
     void UpdateDiagrams() override;
     [[nodiscard]] const char* f3Indent() const override { return "  "; }
     // The port record and the air speed window record.

@@ -3,6 +3,7 @@
 #include "box/box_object.h"
 #include "box/complex_math.h"
 #include "box/port_object.h"
+#include "box/room_cabinet.h"
 #include "core/binary_io.h"
 #include "core/format.h"
 
@@ -208,6 +209,13 @@ void TBassReflexVelBox::ComputeDriverChain() {
     ComputeExcursion(*front_, ZA);
     ComputeImpedance(*rear_, ZArear, ZmotRear, nullptr, display);
     ComputeExcursion(*rear_, ZArear);
+}
+
+void TBassReflexVelBox::describeRoomSources(RoomSources& out) const {
+    const TPortObject& port = *port1_;
+    const TPortObject& vent = *port2_;
+    out[SourceGroup::Ports1] = RoomSourceGroup{port.ports, 0.5 * port.D, nullptr, 1.0};
+    out[SourceGroup::Ports2] = RoomSourceGroup{vent.ports, 0.5 * vent.D, vent.Pport.data(), 1.0};
 }
 
 void TBassReflexVelBox::ComputePressure() {

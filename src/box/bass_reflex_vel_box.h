@@ -62,6 +62,8 @@ protected:
     void ComputeAcousticLoad() override;
     void ComputeDriverChain() override;
     void ComputePressure() override;
+    // The cones are enclosed; both vents radiate.
+    void describeRoomSources(RoomSources& out) const override;
     // Two points from the response's own passband, as the bandpass types find them.
     void FindMinus3dB() override;
     void UpdateDiagrams() override;

@@ -487,6 +487,28 @@ void TBoxEmbryo::FindMinus3dB() {
     f3_ = (1.0 - t) * g.f[k] + t * g.f[k - 1];
 }
 
+void TBoxEmbryo::recomputeTransientResponse() {
+    const FrequencyGrid& g = grid();
+    transient_->setSource(P.data(), g.f.data(), g.count, front_->importInUse());
+    transient_->Calculate(true);
+}
+
+void TBoxEmbryo::describeRoomSources(RoomSources& out) const {
+    const TSpeakerObject& d = *front_;
+    out[SourceGroup::Drivers] = RoomSourceGroup{d.driverCount, d.a, nullptr, 1.0};
+}
+
+void TBoxEmbryo::updateRoomCabinet() {
+    RoomSources sources;
+    describeRoomSources(sources);
+    roomCabinet_->Calculate(P.data(), sources, &ui_);
+}
+
+void TBoxEmbryo::appendRoomCabinetLines(std::vector<std::string>& lines) const {
+    const std::vector<std::string> block = roomCabinet_->dataSheetLines();
+    lines.insert(lines.end(), block.begin(), block.end());
+}
+
 void TBoxEmbryo::UpdateDiagrams() {
     MeasureSetup& s = setup();
     splWindow_.setPhaseShown(s.hidePhase == 0);

@@ -21,6 +21,7 @@ class BinaryWriter;
 class TBoxObject;
 class TPortObject;
 class TRoomCabinet;
+struct RoomSources;
 class TSnapshot;
 class TStepResponse;
 
@@ -349,14 +350,19 @@ protected:
     // file missing ("Could not open file : " + name + ...) or its parameters incomplete.
     bool loadStoredUnit(TSpeakerObject& driver, const std::string& storedName, FileSelector& selector);
 
-    // Hooks of the parts that come later: the transient response, the room and cabinet model
-    // and the snapshot. They do nothing yet.
+    // Hooks of the transient response, the room and cabinet model and the snapshot; the
+    // empty ones are left to the parts that need them.
     virtual void resetTransientResponse() {}
-    virtual void recomputeTransientResponse() {}
+    // From P, the pressure the response curves were made from (measured splice included).
+    virtual void recomputeTransientResponse();
     virtual void closeTransientResponseDialog() {}
-    virtual void updateRoomCabinet() {}
+    // The room and cabinet curves from P and the type's radiating elements.
+    virtual void updateRoomCabinet();
+    // What each group of radiating elements carries of P. The base: the driver cones carry
+    // all of it; the types with ports or passive radiators name theirs.
+    virtual void describeRoomSources(RoomSources& out) const;
     virtual void refreshRoomCabinetInputs() {}
-    virtual void appendRoomCabinetLines(std::vector<std::string>& /*lines*/) const {}
+    virtual void appendRoomCabinetLines(std::vector<std::string>& lines) const;
     virtual bool exportRoomCabinet() { return false; }
     virtual bool exportTransient() { return false; }
     virtual bool exportStdWaveModes() { return false; }

@@ -3,6 +3,7 @@
 #include "box/box_object.h"
 #include "box/complex_math.h"
 #include "box/port_object.h"
+#include "box/room_cabinet.h"
 #include "core/binary_io.h"
 
 #include <cmath>
@@ -205,6 +206,13 @@ void TBassReflexDTBox::ComputePressure() {
     }
     fillLevels(Pd.data(), driverSPL.data(), g.count);
     fillLevels(fp.Pport.data(), frontPortSPL.data(), g.count);
+}
+
+void TDoubleTunedBox::describeRoomSources(RoomSources& out) const {
+    TBoxEmbryo::describeRoomSources(out);
+    const TPortObject& fp = *frontPort_;
+    const SourceGroup g = frontPort_ == port1_.get() ? SourceGroup::Ports1 : SourceGroup::Ports2;
+    out[g] = RoomSourceGroup{fp.ports, 0.5 * fp.D, fp.Pport.data(), -1.0};
 }
 
 // ---- type 2 ---------------------------------------------------------------------------

@@ -50,6 +50,8 @@ protected:
     // Keeps the two chamber volumes apart and refreshes the resonances before the elements
     // are recomputed.
     void PrepareCalculation() override;
+    // The radiating groups (the driver and the front port) handed to the room and cabinet model.
+    void describeRoomSources(RoomSources& out) const override;
     [[nodiscard]] const char* f3Indent() const override { return "  "; }
     // Quick box values a type adds to the shared rule, applied before the resonances.
     virtual void finishQuickBox() {}

@@ -3,17 +3,22 @@
 #include "core/constants.h"
 #include "core/diagram_model.h"
 #include "core/measure_setup.h"
+#include "numeric/cmatrix.h"
+#include "numeric/fmatrix.h"
+#include "numeric/rad2fft.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace harlox {
 
 class BinaryReader;
 class BinaryWriter;
+class UiHost;
 
 // One value per room surface. The project record stores the switches and the reflection
 // factors in different surface orders, so the surfaces are named, not indexed.
@@ -39,6 +44,24 @@ struct SourcePosition {
 
 // The groups of radiating elements, in the order the project record stores them.
 enum class SourceGroup { Drivers = 0, PassiveRadiators = 1, Ports2 = 2, Ports1 = 3 };
+
+// What a box type hands the room model for one group of radiating elements: how many
+// radiate (0: none), the radius of each, and the free-field pressure at 1 m of all of them
+// together, entering the project's total pressure with `sign`. A null pressure stands for
+// whatever of the total the other groups do not carry (at most one group may say so).
+struct RoomSourceGroup {
+    int count = 0;
+    double radius = 0.0;
+    const Complex* pressure = nullptr;
+    double sign = 1.0;
+};
+
+// Indexed by SourceGroup.
+struct RoomSources {
+    std::array<RoomSourceGroup, 4> groups{};
+    RoomSourceGroup& operator[](SourceGroup g) { return groups[static_cast<std::size_t>(g)]; }
+    const RoomSourceGroup& operator[](SourceGroup g) const { return groups[static_cast<std::size_t>(g)]; }
+};
 
 // Everything the room and cabinet record stores besides the window record. Lengths in m;
 // X runs across the room from the left side wall, Y up from the floor, Z from the speaker
@@ -85,8 +108,9 @@ struct RoomCabinetSettings {
 
 // The room and cabinet model of a box project: every radiating element placed on the front
 // baffle of a cabinet in a rectangular room, with mirror-image reflections and baffle-edge
-// diffraction. This holds its inputs, its window and its result curves; the calculation comes
-// with the room response model.
+// diffraction. Each group of elements gets an impulse response of its reflections and edges
+// (0.1 ms samples), whose spectrum, with the direct sound added, multiplies the group's
+// free-field transfer.
 class TRoomCabinet : public RoomCabinetSettings, public TMeasureSetupObject {
 public:
     static constexpr std::size_t kRecordSizeWithoutMeasured = 1380;
@@ -99,6 +123,23 @@ public:
     static constexpr double kEdgeSourceStrength = -1.181665164956124e-4; // -0.00105 / (2 pi sqrt 2)
     static constexpr int kMinTransitionFrequency = 1;
     static constexpr int kMaxTransitionFrequency = 20000;
+
+    static constexpr const char* kMeasuredCaption = "Measured data";
+
+    // The impulse buffer: 1024 samples of 0.1 ms, whose spectrum has 512 usable bins.
+    static constexpr int kBufferSize = 1024;
+    static constexpr int kBins = kBufferSize / 2;
+    static constexpr double kSampleRate = 10000.0;
+    static constexpr double kBinWidth = kSampleRate / kBufferSize; // 9.765625 Hz
+    // Samples per metre of extra path.
+    static constexpr double kSamplesPerMetre = kInvSpeedOfSound * kSampleRate;
+    // At low frequencies the edges take back this share of the direct sound: the cabinet then
+    // radiates into full space, 6 dB below the half-space transfer of the box models.
+    static constexpr double kEdgeLowFrequencyShare = 0.5;
+    // Edge points closer to an element than this count at this distance.
+    static constexpr double kMinEdgeDistance = 0.0005;
+    // Shorter speaker-to-listener distances count as this.
+    static constexpr double kMinDistance = 0.001;
 
     static constexpr const char* kImpactTitle = "Room & Cabinet Impact";
     static constexpr const char* kResponseTitle = "SPL in Room & Cabinet";
@@ -137,13 +178,85 @@ public:
     bool writeRecord(BinaryWriter& w) const;
     [[nodiscard]] bool readRecord(BinaryReader& r, int fileVersion);
 
+    // Recomputes the curves on the present grid from a calculation's result: `total`, the
+    // project's free-field pressure at 1 m (grid().count values), and what each group of
+    // elements contributes to it. The element radii are taken from `sources`. The measured
+    // SPL file is read when its name or the grid changed since the last read; a file that
+    // cannot be read is reported through ui (when given) and the model runs without it.
+    // Allocates nothing unless it reads the file.
+    void Calculate(const Complex* total, const RoomSources& sources, UiHost* ui);
+
+    // Reads the measured SPL file onto the present grid (also after Browse). False, with the
+    // message, when the file cannot be opened; false without one when it holds no data.
+    bool ReadMeasuredData(UiHost* ui);
+    [[nodiscard]] bool measuredLoaded() const { return measuredLoaded_; }
+    // The measured curve on the grid, 10^(dB/20)·e^(j phase).
+    [[nodiscard]] const std::array<Complex, kMaxPoints>& measuredCurve() const { return measured_; }
+
+    // The distance from the listener to the first radiating element (drivers, passive
+    // radiators, second ports, first ports), at least kMinDistance: the distance of the
+    // direct sound and of the 1 m normalisation.
+    [[nodiscard]] double listenerDistance(const RoomSources& sources) const;
+    // The room position of element i of group g.
+    [[nodiscard]] std::array<double, 3> sourcePoint(SourceGroup g, int index) const;
+
+    // Steps of Calculate, open for inspection: fills the impulse buffer of one group (edges
+    // for the drivers, image sources of every element, the taper) for `count` elements and
+    // the direct distance d.
+    void buildImpulseResponse(SourceGroup g, int count, double d);
+    [[nodiscard]] const FVector& impulseBuffer() const { return buffer_; }
+    // The factor by which an element of radius a radiates off its axis at ka = 2 pi f a / c.
+    [[nodiscard]] static double pistonFactor(double ka);
+
+    // The room and cabinet lines of the data sheet, as of the last calculation: a block only
+    // while measured SPL data replaces the low end.
+    [[nodiscard]] std::vector<std::string> dataSheetLines() const;
+
     // Results on the box frequency grid (the first grid().count entries are used).
     std::array<double, kMaxPoints> roomSpl{};      // dB
     std::array<double, kMaxPoints> roomPhase{};    // degrees
     std::array<double, kMaxPoints> freeFieldSpl{}; // comparison curve of display mode 1, dB
+    // The complex room result behind roomSpl and roomPhase (the impact in display mode 0).
+    std::array<Complex, kMaxPoints> roomResult{};
 
 private:
     void connectCurves();
+    void addImpulse(double extra, double d0, double c);
+    void addImages(const std::array<double, 3>& s, double d0);
+    void addEdges(double dX, double dY, double d0);
+    // G for every bin and its interpolation onto the grid, added to roomResult with the
+    // group's per-element transfer.
+    void addGroup(const RoomSourceGroup& group, const Complex* total, const RoomSources& sources, double d);
+    void prepareInterpolation();
+    void spliceMeasured();
+    void smooth();
+    [[nodiscard]] bool measuredStale() const;
+
+    Rad2FFT fft_{kBufferSize};
+    FVector buffer_{kBufferSize};
+    CVector spectrum_{kBins};
+    std::array<Complex, kBins> bins_{};
+    // Per grid point: the lower bin and the weight of the upper one.
+    std::array<int, kMaxPoints> binIndex_{};
+    std::array<double, kMaxPoints> binWeight_{};
+    std::array<double, kMaxPoints> logMagnitude_{};
+    std::array<double, kMaxPoints> unwrappedPhase_{};
+
+    std::array<Complex, kMaxPoints> measured_{};
+    bool measuredLoaded_ = false;
+    // What the measured curve was last read for: the stored name and the grid.
+    std::string measuredReadName_;
+    int measuredReadCount_ = -1;
+    double measuredReadStart_ = 0.0, measuredReadStop_ = 0.0;
+
+    // What the data sheet shows, copied at calculation time.
+    struct SheetValues {
+        bool measured = false;
+        std::array<char, kPathBlock> file{};
+        int transitionFrequency = 0;
+        double levelOffsetDb = 0.0;
+    };
+    SheetValues sheet_;
 
     DiagramModel window_{kResponseTitle, "Hz", "dB"};
 };
