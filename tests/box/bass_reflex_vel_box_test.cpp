@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -69,7 +70,7 @@ TEST_P(ReflexBandpassChain, FlowsBalanceInEachChamberAndEachDriverSeesTheirPress
     const FrequencyGrid& g = s.grid;
     const TSpeakerObject* drivers[] = {&box.front(), &box.rear()};
     const std::array<Complex, kMaxPoints>* loads[] = {&box.ZA, &box.ZArear};
-    int bad = 0;
+    double flowError = 0.0, driverError = 0.0; // relative, the worst of all points
     for (int i = 0; i < g.count; ++i) {
         const auto k = static_cast<std::size_t>(i);
         const C uf = box.port().Uport[k];
@@ -84,8 +85,7 @@ TEST_P(ReflexBandpassChain, FlowsBalanceInEachChamberAndEachDriverSeesTheirPress
         // In through the cones = out through the vent + into the air's compliance.
         const C frontBalance = utot - uf - pf / C(box.frontBox().Zbox[k]);
         const C rearBalance = -utot - ur - pr / C(box.rearBox().Zbox[k]);
-        if (!(std::abs(frontBalance) < 1e-9 * scale && std::abs(rearBalance) < 1e-9 * scale) && bad++ < 3)
-            ADD_FAILURE() << "flow at " << g.f[k] << " Hz: " << frontBalance << ", " << rearBalance;
+        flowError = std::max({flowError, std::abs(frontBalance) / scale, std::abs(rearBalance) / scale});
         for (int j = 0; j < 2; ++j) {
             const TSpeakerObject& d = *drivers[j];
             const double iso = d.isobaric != 0 ? 1.0 : 0.0;
@@ -101,14 +101,12 @@ TEST_P(ReflexBandpassChain, FlowsBalanceInEachChamberAndEachDriverSeesTheirPress
             const C zx = (1.0 + iso) * d.Bl * d.Bl / (d.Sd * d.Sd) / r;
             const C pressure = outside - (pf - pr);
             const C electrical = u * ((1.0 + iso) * zam + zx) + (pf - pr) - ps;
-            if (!(std::abs(pressure) < 1e-9 * std::abs(pf - pr) &&
-                  std::abs(electrical) < 1e-9 * std::abs(ps)) &&
-                bad++ < 3)
-                ADD_FAILURE() << (j ? "rear" : "front") << " driver at " << g.f[k] << " Hz: " << pressure
-                              << ", " << electrical;
+            driverError = std::max(
+                {driverError, std::abs(pressure) / std::abs(pf - pr), std::abs(electrical) / std::abs(ps)});
         }
     }
-    EXPECT_EQ(bad, 0);
+    EXPECT_LT(flowError, 1e-9);
+    EXPECT_LT(driverError, 1e-9);
 }
 
 const ChainCase kChainCases[] = {
@@ -149,68 +147,29 @@ TEST_F(ReflexBandpass, IdenticalConfigurationsMoveAlike) {
     sharedSetup().setUg(10.0);
     box.Calculate(0);
     ASSERT_EQ(box.lastPassCount(), 2);
-    for (int i = 0; i < box.pointCount(); ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        EXPECT_EQ(box.front().U[k], box.rear().U[k]) << i;
-        EXPECT_EQ(box.front().excursion[k], box.rear().excursion[k]) << i;
-        EXPECT_EQ(box.front().impedance[k], box.rear().impedance[k]) << i;
-    }
+    const auto n = static_cast<std::size_t>(box.pointCount());
+    EXPECT_TRUE(std::equal(box.front().U.begin(), box.front().U.begin() + n, box.rear().U.begin()));
+    EXPECT_TRUE(std::equal(box.front().excursion.begin(), box.front().excursion.begin() + n,
+                           box.rear().excursion.begin()));
+    EXPECT_TRUE(std::equal(box.front().impedance.begin(), box.front().impedance.begin() + n,
+                           box.rear().impedance.begin()));
 }
 
 // ---- against the one-configuration bandpass ---------------------------------------------
 
-// One cone of the same unit in each configuration is a single-configuration bandpass with
-// two cones: ZA = 2·(Zrear ∥ Zvent + Zfront ∥ Zport) + Zam, and the vents' flows in
-// opposite phase. Built here from the elements and the unit alone (no generator impedance).
-std::vector<double> twoConeBandpassSpl(const TBassReflexVelBox& b, bool rearClosed) {
-    const MeasureSetup& s = sharedSetup();
-    const FrequencyGrid& g = s.grid;
-    const TSpeakerObject& d = b.front();
-    std::vector<double> spl;
-    for (int i = 0; i < g.count; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        const C zfront = b.frontBox().Zbox[k], zport = b.port().Zport[k];
-        const C zrear = b.rearBox().Zbox[k], zvent = C(b.rearPort().Zport[k]) + b.ventResistance;
-        const C zf = 1.0 / (1.0 / zfront + 1.0 / zport);
-        const C zr = rearClosed ? zrear : 1.0 / (1.0 / zrear + 1.0 / zvent);
-        const C za = 2.0 * (zf + zr) + C(d.Zam[k]);
-        const double re = d.hotResistance(s.Ug);
-        // Force balance of one cone: Bl·I = Sd·ZA·U with I = (Ug - Bl·U/Sd) / Re.
-        const C u = d.Bl * s.Ug / (re * d.Sd) / (za + d.Bl * d.Bl / (d.Sd * d.Sd * re));
-        const C utot = 2.0 * u;
-        C flow = utot * zf / zport;
-        if (!rearClosed) flow -= utot * zr / zvent;
-        spl.push_back(20.0 * std::log10(std::abs(C(0.0, kPressureFactorIm) * g.f[k] * flow)));
-    }
-    return spl;
-}
-
-TEST_F(ReflexBandpass, OneConeEachIsTheTwoConeBandpass) {
-    for (const bool closed : {false, true}) {
-        SCOPED_TRACE(closed ? "rear vent closed" : "both vents open");
-        if (closed) closeRearVent();
-        box.Calculate(0);
-        const std::vector<double> want = twoConeBandpassSpl(box, closed);
-        // The pinhole vent is not quite closed.
-        EXPECT_LT(worstDbDifference(box.SPL.data(), want.data(), box.pointCount()), closed ? 0.01 : 1e-9);
-    }
-    using test::valueAt;
-    // Closed: a fourth-order bandpass, 12 dB per octave on both sides of its passband.
-    EXPECT_NEAR(valueAt(box.SPL, 20.0) - valueAt(box.SPL, 10.0), 12.0, 1.0);
-    EXPECT_NEAR(valueAt(box.SPL, 800.0) - valueAt(box.SPL, 1600.0), 12.0, 1.0);
-    EXPECT_LT(valueAt(box.rearPortSPL, 40.0), valueAt(box.SPL, 40.0) - 60.0);
-}
-
-// The same against the bandpass types themselves: bandpass 1 (rear vent closed) and
-// bandpass 3 (both open) with two drivers on separate sources.
+// One cone of the same unit in each configuration is a bandpass with two drivers on separate
+// sources: bandpass 3 with both vents open, bandpass 1 with the rear vent closed.
 TEST_F(ReflexBandpass, OneConeEachMatchesBandpassOneAndThree) {
     box.Calculate(0);
     TBP7Box bp3(ui);
-    bp3.front().SetDefaultUnit();
-    ASSERT_TRUE(bp3.front().setDriverCount(2));
-    ASSERT_TRUE(bp3.front().setDriverConnection(TSpeakerObject::kSeparateSourcesConnection));
-    bp3.setBoxVolume(*bp3.boxElement(), box.rearBox().Vb);
-    bp3.setBoxVolume(*bp3.box2Element(), box.frontBox().Vb);
+    TBP5Box bp1(ui);
+    for (TBoxEmbryo* b : std::initializer_list<TBoxEmbryo*>{&bp3, &bp1}) {
+        b->front().SetDefaultUnit();
+        ASSERT_TRUE(b->front().setDriverCount(2));
+        ASSERT_TRUE(b->front().setDriverConnection(TSpeakerObject::kSeparateSourcesConnection));
+        b->setBoxVolume(*b->boxElement(), box.rearBox().Vb);
+        b->setBoxVolume(*b->box2Element(), box.frontBox().Vb);
+    }
     *bp3.portElement() = box.rearPort();
     *bp3.port2Element() = box.port();
     bp3.Calculate(0);
@@ -218,27 +177,26 @@ TEST_F(ReflexBandpass, OneConeEachMatchesBandpassOneAndThree) {
 
     closeRearVent();
     box.Calculate(0);
-    TBP5Box bp1(ui);
-    bp1.front().SetDefaultUnit();
-    ASSERT_TRUE(bp1.front().setDriverCount(2));
-    ASSERT_TRUE(bp1.front().setDriverConnection(TSpeakerObject::kSeparateSourcesConnection));
-    bp1.setBoxVolume(bp1.rearBox(), box.rearBox().Vb);
-    bp1.setBoxVolume(bp1.frontBox(), box.frontBox().Vb);
     bp1.port() = box.port();
     bp1.Calculate(0);
+    // The pinhole vent is not quite closed.
     EXPECT_LT(worstDbDifference(box.SPL.data(), bp1.SPL.data(), box.pointCount()), 0.01);
+    // A fourth-order bandpass, 12 dB per octave on both sides of its passband.
+    using test::valueAt;
+    EXPECT_NEAR(valueAt(box.SPL, 20.0) - valueAt(box.SPL, 10.0), 12.0, 1.0);
+    EXPECT_NEAR(valueAt(box.SPL, 800.0) - valueAt(box.SPL, 1600.0), 12.0, 1.0);
+    EXPECT_LT(valueAt(box.rearPortSPL, 40.0), valueAt(box.SPL, 40.0) - 60.0);
 }
 
 TEST_F(ReflexBandpass, VentResistanceDampsTheRearVent) {
     box.Calculate(0);
-    const double plainPeak =
-        *std::max_element(box.airSpeed2.begin(), box.airSpeed2.begin() + box.pointCount());
-    const double plainRear = test::valueAt(box.rearPortSPL, 40.0);
+    const auto peak = [&] {
+        return *std::max_element(box.airSpeed2.begin(), box.airSpeed2.begin() + box.pointCount());
+    };
+    const double plainPeak = peak(), plainRear = test::valueAt(box.rearPortSPL, 40.0);
     ASSERT_TRUE(box.setVentResistance(2e5));
     box.Calculate(0);
-    const double dampedPeak =
-        *std::max_element(box.airSpeed2.begin(), box.airSpeed2.begin() + box.pointCount());
-    EXPECT_LT(dampedPeak, 0.5 * plainPeak);
+    EXPECT_LT(peak(), 0.5 * plainPeak);
     EXPECT_LT(test::valueAt(box.rearPortSPL, 40.0), plainRear - 6.0);
     // Out of range is refused and keeps the value.
     for (const double r : {-1.0, TBassReflexVelBox::kMaxVentResistance * 1.01, std::nan("")})
@@ -284,12 +242,10 @@ TEST_F(ReflexBandpass, QuickBoxSizesBothChambersFromBothConfigurations) {
     EXPECT_NEAR(box.rearBox().Vb, (vasFront + vasRear) / 3.0, 1e-12);
     EXPECT_NEAR(box.port().fp, 2.0 * fs, 1e-6 * fs);
     EXPECT_NEAR(box.rearPort().fp, fs, 1e-6 * fs);
-    EXPECT_NEAR(box.port().Vbox, box.frontBox().Vb, 1e-15);
-    EXPECT_NEAR(box.rearPort().Vbox, box.rearBox().Vb, 1e-15);
+    EXPECT_TRUE(box.port().Vbox == box.frontBox().Vb && box.rearPort().Vbox == box.rearBox().Vb);
     const double cones = f.Sd + 2.0 * r.Sd;
     for (const auto& [port, tuning] : {std::pair{&box.port(), 2.0 * fs}, std::pair{&box.rearPort(), fs}}) {
         EXPECT_GE(port->S, tuning * cones * 0.004 * (1 - 1e-12)) << port->name;
-        EXPECT_NEAR(port->D, std::sqrt(4.0 * port->S / 3.14159265358979), 1e-9) << port->name;
         EXPECT_GE(port->L, 0.1) << port->name;
     }
 

@@ -23,7 +23,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -52,9 +51,7 @@ class BoxCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setPreferencesDirectory(dir.path());
-        TSpkData unit;
-        unit.SetDefault();
-        ASSERT_TRUE(unit.Save(unitPath));
+        saveUnit("u.unt");
     }
     void TearDown() override {
         setPreferencesDirectory("");
@@ -73,14 +70,31 @@ protected:
         return runOpen(OpenOptions{file, boxWith("", {}, std::move(exports)).actions}, out, err);
     }
 
+    // The built-in unit, under another model name if one is given, saved as `name`.
+    std::string saveUnit(const std::string& name, const char* model = nullptr) {
+        TSpkData unit;
+        unit.SetDefault();
+        if (model) unit.setModel(model);
+        EXPECT_TRUE(unit.Save(dir.file(name)));
+        return dir.file(name);
+    }
+
     test::TempDir dir;
     const std::string unitPath = dir.file("u.unt");
     std::ostringstream out, err;
 };
 
-TEST_F(BoxCommandTest, RefusedInputExitsNonZeroWithAClearMessage) {
+struct Refusal {
+    const char* type;
+    std::vector<std::string> sets, exports;
+    std::string message;
+};
+
+// What a run cannot do, the settings, curves and elements a type does not have among it, is refused
+// before anything is written, naming the type.
+TEST_F(BoxCommandTest, RefusedInputExitsNonZeroWithAClearMessageAndWritesNothing) {
     const std::string x = dir.file("x.frd");
-    const std::tuple<const char*, std::vector<std::string>, std::vector<std::string>, std::string> cases[] = {
+    const Refusal cases[] = {
         {"sealed", {}, {}, "unknown box type 'sealed'"},
         {"closed", {"box.volume=1"}, {}, "unknown setting 'box.volume'"},
         {"closed", {"box.Vb"}, {}, "--set expects NAME=VALUE, got 'box.Vb'"},
@@ -99,22 +113,57 @@ TEST_F(BoxCommandTest, RefusedInputExitsNonZeroWithAClearMessage) {
          {},
          "Measured data: Could not open file : /no/m.frd Check if path and filename is correct."},
         {"closed", {}, {"phase=" + x}, "unknown export kind 'phase'"},
-        {"closed", {}, {"airspeed=" + x}, "the closed box has no 'airspeed'"},
         {"closed", {}, {"spl=" + dir.file("x.txt")}, "Export error: No valid export format selected"},
+        {"dt1", {"port.fb=40"}, {}, "--set port.fb: the double tuned bassreflex box type 1 shows the"},
+        {"dt2", {"port2.fb=40"}, {}, "--set port2.fb: the double tuned bassreflex box type 2 shows the"},
+        {"closed", {"box2.Vb=0.01"}, {}, "--set box2.Vb: the closed box has no second box"},
+        {"bassreflex", {"port2.ports=2"}, {}, "--set port2.ports: the bass reflex box has no second port"},
+        {"abr", {"port.L=0.1"}, {}, "--set port.L: the passive radiator box has no port"},
+        {"bp3", {"abr.units=2"}, {}, "--set abr.units: the bandpass box type 3 has no passive radiator"},
+        {"abr", {"abr.units=10"}, {}, "--set abr.units: the value must lie between 1 and 9"},
+        {"abr", {"abr.Sd=20"}, {}, "--set abr.Sd: the value must lie between 1e-10 and 10"},
+        {"bp4", {"driver.count=3"}, {}, "the bandpass box type 4 takes 2 to 8 drivers in steps of 2"},
+        {"closed", {"rear.count=2"}, {}, "--set rear.count: the closed box has no rear driver configuration"},
+        {"reflexbp", {"rear.colour=2"}, {}, "unknown setting 'rear.colour'"},
+        {"closed", {}, {"airspeed=" + x}, "the closed box has no 'airspeed' curve"},
+        {"bp1", {}, {"airspeed2=" + x}, "the bandpass box type 1 has no 'airspeed2' curve"},
+        {"dt1", {}, {"stdwave=" + x}, "the double tuned bassreflex box type 1 has no 'stdwave' curve"},
+        {"bp2", {}, {"abrexcursion=" + x}, "the bandpass box type 2 has no 'abrexcursion' curve"},
+        {"bp2", {}, {"driver=" + x}, "the bandpass box type 2 has no 'driver' curve"},
+        {"bp3",
+         {},
+         {"spl:Port=" + x},
+         "the SPL window of the bandpass box type 3 has no curve 'Port'; its curves: 'Total', 'Rear port', "
+         "'Front port'"},
+        {"bp3", {}, {"spl:Target=" + x}, "has no curve 'Target'"}, // only during a fit
+        {"bp3", {}, {"spl:Rear port"}, "--export expects KIND=FILE, got 'spl:Rear port'"},
     };
-    for (const auto& [type, sets, exports, message] : cases) {
-        EXPECT_EQ(run(boxWith(type, sets, exports)), 1) << message;
-        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+    for (const Refusal& c : cases) {
+        EXPECT_EQ(run(boxWith(c.type, c.sets, c.exports)), 1) << c.message;
+        EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
         EXPECT_TRUE(out.str().empty());
+        EXPECT_FALSE(std::filesystem::exists(x));
     }
-    BoxOptions o = boxWith("closed", {}, {}, "/no/such.unt");
-    EXPECT_EQ(run(o), 1);
-    EXPECT_NE(err.str().find("Speaker unit load: Could not open file. Check if device is ready."),
-              std::string::npos);
-    o.unitFile.clear();
-    o.actions.saveFile = x;
-    EXPECT_EQ(run(o), 1);
-    EXPECT_NE(err.str().find("--save needs --unit"), std::string::npos);
+    // The unit files: unreadable, missing for --save, or given to a type without a rear driver.
+    const auto with = [&](BoxOptions o, std::string unit2, bool save) {
+        o.unit2File = std::move(unit2);
+        if (save) o.actions.saveFile = dir.file("x.box");
+        return o;
+    };
+    const std::pair<BoxOptions, std::string> units[] = {
+        {boxWith("closed", {}, {}, "/no/such.unt"),
+         "Speaker unit load: Could not open file. Check if device is ready."},
+        {with(boxWith("closed", {}), "", true), "--save needs --unit"},
+        {with(boxWith("reflexbp", {}, {}, unitPath), "", true), "--save needs --unit and --unit2"},
+        {with(boxWith("bp2", {}), unitPath, false), "--unit2: the bandpass box type 2 has no rear driver"},
+        {with(boxWith("reflexbp", {}, {}, unitPath), "/no/rear.unt", false),
+         "Speaker unit load: Could not open"},
+    };
+    for (const auto& [o, message] : units) {
+        EXPECT_EQ(run(o), 1) << message;
+        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+        EXPECT_FALSE(std::filesystem::exists(dir.file("x.box")));
+    }
 }
 
 // Every name a bass reflex box takes changes what a run writes, except those kept in the unit record only;
@@ -208,32 +257,48 @@ TEST_F(BoxCommandTest, ExportsWriteEachKindInTheFormatOfTheExtension) {
     }
 }
 
+// The plots of the main and the further windows, the size as asked (the PNG header's width and height).
 TEST_F(BoxCommandTest, PlotsHaveTheRequestedSize) {
     if (!plottingAvailable()) GTEST_SKIP() << "built without Qt";
-    BoxOptions o = boxWith("bassreflex", {}, {}, unitPath);
-    o.actions.plots = {"port=" + dir.file("port.PNG")};
-    o.actions.plotSize = "640x480";
-    ASSERT_EQ(run(o), 0) << err.str();
-    const auto png = test::readAll(dir.file("port.PNG"));
-    ASSERT_GT(png.size(), 24u);
-    EXPECT_EQ((png[18] << 8) | png[19], 640); // width and height in the PNG header
-    EXPECT_EQ((png[22] << 8) | png[23], 480);
+    const std::pair<const char*, const char*> cases[] = {{"bassreflex", "port"},
+                                                         {"bp2", "stdwave"},
+                                                         {"bp2", "airspeed2"},
+                                                         {"abr", "abrexcursion"},
+                                                         {"reflexbp", "spl:Driver"}};
+    for (const auto& [type, kind] : cases) {
+        BoxOptions o = boxWith(type, {});
+        o.actions.plots = {std::string(kind) + "=" + dir.file("p.PNG")};
+        o.actions.plotSize = "320x200";
+        ASSERT_EQ(run(o), 0) << kind << err.str();
+        const auto png = test::readAll(dir.file("p.PNG"));
+        ASSERT_GT(png.size(), 24u) << kind;
+        EXPECT_EQ((png[18] << 8) | png[19], 320) << kind;
+        EXPECT_EQ((png[22] << 8) | png[23], 200) << kind;
+        std::filesystem::remove(dir.file("p.PNG"));
+    }
 }
 
-// What open cannot read is refused with a message naming the file.
-TEST_F(BoxCommandTest, BoxSaveThenOpenGivesTheSameSheetAndCurves) {
-    for (const auto& [type, set, size] :
-         {std::tuple{"closed", "driver.count=2", 3761u}, std::tuple{"bassreflex", "port.fb=35", 3884u}}) {
-        BoxOptions made = boxWith(type, {"box.Vb=0.02", set}, {"spl=" + dir.file("made.frd")}, unitPath);
+// A saved project of every type opens to the same data sheet and curves; the reflex bandpass keeps
+// its own rear unit. What open cannot read is refused with a message naming the file.
+TEST_F(BoxCommandTest, EveryTypeSavesAndOpensToTheSameSheetAndCurves) {
+    const std::string rearPath = saveUnit("rear.unt", "REAR");
+    // The bass reflex box last: its file is cut below.
+    for (const std::string type :
+         {"closed", "dt1", "dt2", "abr", "bp1", "bp2", "bp3", "bp4", "reflexbp", "bassreflex"}) {
+        BoxOptions made =
+            boxWith(type, {"box.Vb=0.02", "driver.count=2"}, {"spl=" + dir.file("made.frd")}, unitPath);
+        if (type == "bassreflex") made.actions.sets.push_back("port.fb=35");
+        if (type == "reflexbp") made.unit2File = rearPath;
         made.actions.saveFile = dir.file("p.box");
-        ASSERT_EQ(run(made), 0) << err.str();
-        EXPECT_EQ(test::readAll(dir.file("p.box")).size(), size);
+        ASSERT_EQ(run(made), 0) << type << err.str();
         const std::string sheet = out.str();
         EXPECT_NE(sheet.find("Filename\tp.box\n"), std::string::npos) << sheet;
-
-        ASSERT_EQ(open(dir.file("p.box"), {"spl=" + dir.file("opened.frd")}), 0) << err.str();
-        EXPECT_EQ(out.str(), sheet);
-        EXPECT_TRUE(err.str().empty()) << err.str();
+        if (type == "closed" || type == "bassreflex") {
+            EXPECT_EQ(test::readAll(dir.file("p.box")).size(), type == "closed" ? 3761u : 3884u);
+        }
+        ASSERT_EQ(open(dir.file("p.box"), {"spl=" + dir.file("opened.frd")}), 0) << type << err.str();
+        EXPECT_EQ(out.str(), sheet) << type;
+        EXPECT_TRUE(err.str().empty()) << type << err.str();
         EXPECT_EQ(fileText(dir.file("opened.frd")), fileText(dir.file("made.frd"))) << type;
     }
 
@@ -260,158 +325,71 @@ TEST_F(BoxCommandTest, BoxSaveThenOpenGivesTheSameSheetAndCurves) {
 
 // ---- the eight further types ---------------------------------------------------------------
 
-// The arrays the type-specific kinds write, by the roles of the elements: port 1 is dt1's rear port
-// but dt2's front port, and so on.
-using CurveOf = std::function<const double*(TBoxEmbryo&)>;
-struct TypeKinds {
-    const char* type;
-    int code;
-    const char* heading;
-    std::vector<std::pair<const char*, CurveOf>> kinds;
-};
-
-const double* splOf(TBoxEmbryo& b) {
-    return b.SPL.data();
-}
-
-std::vector<TypeKinds> otherTypes() {
-    const auto bp = [](TBoxEmbryo& b) -> TBandpassBox& { return dynamic_cast<TBandpassBox&>(b); };
-    const auto dt = [](TBoxEmbryo& b) -> TDoubleTunedBox& { return dynamic_cast<TDoubleTunedBox&>(b); };
-    const auto vel = [](TBoxEmbryo& b) -> TBassReflexVelBox& { return dynamic_cast<TBassReflexVelBox&>(b); };
-    const std::pair<const char*, CurveOf> stdwave{"stdwave", [](TBoxEmbryo& b) { return b.splModes.data(); }};
-    const std::pair<const char*, CurveOf> bpAir1{"airspeed",
-                                                 [=](TBoxEmbryo& b) { return bp(b).airSpeed1.data(); }};
-    const std::pair<const char*, CurveOf> bpAir2{"airspeed2",
-                                                 [=](TBoxEmbryo& b) { return bp(b).airSpeed2.data(); }};
-    return {
-        {"dt1",
-         2,
-         "DOUBLE TUNED BASSREFLEX BOX 1",
-         {{"airspeed", [=](TBoxEmbryo& b) { return dt(b).rearAirSpeed.data(); }},
-          {"airspeed2", [=](TBoxEmbryo& b) { return dt(b).frontAirSpeed.data(); }}}},
-        {"dt2",
-         3,
-         "DOUBLE TUNED BASSREFLEX BOX 2",
-         {{"airspeed", [=](TBoxEmbryo& b) { return dt(b).frontAirSpeed.data(); }},
-          {"airspeed2", [=](TBoxEmbryo& b) { return dt(b).rearAirSpeed.data(); }}}},
-        {"abr",
-         4,
-         "ABR BOX",
-         {{"abrexcursion", [](TBoxEmbryo& b) { return dynamic_cast<TAbrBox&>(b).abr().X.data(); }}}},
-        {"bp1", 5, "BANDPASS BOX TYPE 1", {bpAir1, stdwave}},
-        {"bp2", 6, "BANDPASS BOX TYPE 2", {bpAir1, bpAir2, stdwave}},
-        {"bp3", 7, "BANDPASS BOX TYPE 3", {bpAir1, bpAir2, stdwave}},
-        {"bp4", 8, "BANDPASS BOX TYPE 4", {bpAir1, bpAir2, stdwave}},
-        {"reflexbp",
-         9,
-         "REFLEXBANDPASS BOX",
-         {{"airspeed", [=](TBoxEmbryo& b) { return vel(b).airSpeed1.data(); }},
-          {"airspeed2", [=](TBoxEmbryo& b) { return vel(b).airSpeed2.data(); }}}},
-    };
+// The array a kind writes, by the roles of the elements: the first port is dt1's rear port but dt2's
+// front port, and so on.
+const double* curveOf(TBoxEmbryo& b, std::string_view kind) {
+    const bool second = kind == "airspeed2";
+    if (kind == "spl") return b.SPL.data();
+    if (kind == "excursion") return b.front().excursion.data();
+    if (kind == "impedance") return b.front().impedance.data();
+    if (kind == "stdwave") return b.splModes.data();
+    if (kind == "abrexcursion") return dynamic_cast<TAbrBox&>(b).abr().X.data();
+    if (auto* dt = dynamic_cast<TDoubleTunedBox*>(&b))
+        return (second == (b.typeCode() == TBassReflexDT2Box::kTypeCode) ? dt->rearAirSpeed
+                                                                         : dt->frontAirSpeed)
+            .data();
+    if (auto* vel = dynamic_cast<TBassReflexVelBox*>(&b))
+        return (second ? vel->airSpeed2 : vel->airSpeed1).data();
+    auto& bp = dynamic_cast<TBandpassBox&>(b);
+    return (second ? bp.airSpeed2 : bp.airSpeed1).data();
 }
 
 // Each type runs with its data sheet and every curve it has, the SPL window's curves by label
 // included; each file holds the model's own array of that kind.
 TEST_F(BoxCommandTest, EveryTypeWritesItsSheetAndEachOfItsCurves) {
-    for (TypeKinds& t : otherTypes()) {
-        SCOPED_TRACE(t.type);
+    const std::tuple<const char*, int, const char*, std::vector<std::string>> types[] = {
+        {"dt1", 2, "DOUBLE TUNED BASSREFLEX BOX 1", {"airspeed", "airspeed2"}},
+        {"dt2", 3, "DOUBLE TUNED BASSREFLEX BOX 2", {"airspeed", "airspeed2"}},
+        {"abr", 4, "ABR BOX", {"abrexcursion"}},
+        {"bp1", 5, "BANDPASS BOX TYPE 1", {"airspeed", "stdwave"}},
+        {"bp2", 6, "BANDPASS BOX TYPE 2", {"airspeed", "airspeed2", "stdwave"}},
+        {"bp3", 7, "BANDPASS BOX TYPE 3", {"airspeed", "airspeed2", "stdwave"}},
+        {"bp4", 8, "BANDPASS BOX TYPE 4", {"airspeed", "airspeed2", "stdwave"}},
+        {"reflexbp", 9, "REFLEXBANDPASS BOX", {"airspeed", "airspeed2"}},
+    };
+    for (auto [type, code, heading, kinds] : types) {
+        SCOPED_TRACE(type);
         test::ScriptedUiHost ui;
-        std::unique_ptr<TBoxEmbryo> box = makeBoxProject(t.code, ui);
+        std::unique_ptr<TBoxEmbryo> box = makeBoxProject(code, ui);
         ASSERT_TRUE(box);
         box->front().SetDefaultUnit();
         box->rear().SetDefaultUnit();
         box->Calculate(0);
-
-        t.kinds.emplace_back("spl", splOf);
-        t.kinds.emplace_back("excursion", [](TBoxEmbryo& b) { return b.front().excursion.data(); });
-        t.kinds.emplace_back("impedance", [](TBoxEmbryo& b) { return b.front().impedance.data(); });
-        t.kinds.emplace_back("groupdelay", [](TBoxEmbryo& b) { return b.groupDelay.data(); });
-        std::vector<std::string> labels;
+        // The curves every type has; the group delay has a layout of its own, checked for the older types.
+        kinds.insert(kinds.end(), {"spl", "excursion", "impedance", "groupdelay"});
+        std::vector<const double*> curves;
+        for (const std::string& kind : kinds)
+            curves.push_back(kind == "groupdelay" ? nullptr : curveOf(*box, kind));
         const DiagramModel& spl = box->splWindow();
         for (int i = 0; i < spl.curveCount(); ++i) {
-            if (spl.curve(i).y) labels.push_back("spl:" + spl.curve(i).label);
+            if (!spl.curve(i).y) continue;
+            kinds.push_back("spl:" + spl.curve(i).label);
+            curves.push_back(spl.curve(i).y);
         }
-        ASSERT_FALSE(labels.empty());
-        BoxOptions o = boxWith(t.type, {});
-        int n = 0;
-        const auto fileFor = [&](int i) { return dir.file(std::to_string(i) + (i < 0 ? ".gdt" : ".frd")); };
-        for (const auto& [kind, curve] : t.kinds)
-            o.actions.exports.push_back(std::string(kind) + "=" + fileFor(n++));
-        for (const std::string& label : labels)
-            o.actions.exports.push_back(label + "=" + fileFor(n++));
+        BoxOptions o = boxWith(type, {});
+        for (std::size_t i = 0; i < kinds.size(); ++i)
+            o.actions.exports.push_back(kinds[i] + "=" + dir.file(std::to_string(i) + ".frd"));
         ASSERT_EQ(run(o), 0) << err.str();
-        EXPECT_EQ(out.str().rfind(std::string(t.heading) + "\nFilename\t\n", 0), 0u) << out.str();
-
+        EXPECT_EQ(out.str().rfind(std::string(heading) + "\nFilename\t\n", 0), 0u) << out.str();
         const double* f = sharedSetup().grid.f.data();
-        n = 0;
-        const auto expectRow = [&](const std::string& what, const double* y) {
-            const std::string text = fileText(fileFor(n++));
-            EXPECT_NE(text.find(strprintf("\r\n %f\t%f", f[6], y[6])), std::string::npos) << what << "\n"
-                                                                                          << text;
-        };
-        for (const auto& [kind, curve] : t.kinds) {
-            if (std::string_view(kind) != "groupdelay")
-                expectRow(kind, curve(*box));
-            else
-                ++n; // GDT has its own layout; its curve is that of the two older types
-        }
-        for (int i = 0; i < spl.curveCount(); ++i) {
-            if (spl.curve(i).y) expectRow(spl.curve(i).label, spl.curve(i).y);
+        for (std::size_t i = 0; i < kinds.size(); ++i) {
+            const std::string text = fileText(dir.file(std::to_string(i) + ".frd"));
+            if (!curves[i]) continue;
+            EXPECT_NE(text.find(strprintf("\r\n %f\t%f", f[6], curves[i][6])), std::string::npos)
+                << kinds[i] << "\n"
+                << text;
         }
     }
-}
-
-// What a type does not have is refused before anything is written, naming the type.
-TEST_F(BoxCommandTest, SettingsAndCurvesATypeDoesNotHaveAreRefused) {
-    const std::string x = dir.file("x.frd");
-    const std::tuple<const char*, std::vector<std::string>, std::vector<std::string>, std::string> cases[] = {
-        {"dt1",
-         {"port.fb=40"},
-         {},
-         "--set port.fb: the double tuned bassreflex box type 1 shows the resonances"},
-        {"dt2", {"port2.fb=40"}, {}, "--set port2.fb: the double tuned bassreflex box type 2 shows the"},
-        {"closed", {"port2.L=0.1"}, {}, "--set port2.L: the closed box has no second port"},
-        {"closed", {"port.D=0.05"}, {}, "--set port.D: the closed box has no port"},
-        {"closed", {"box2.Vb=0.01"}, {}, "--set box2.Vb: the closed box has no second box"},
-        {"bassreflex", {"port2.ports=2"}, {}, "--set port2.ports: the bass reflex box has no second port"},
-        {"bp1", {"port2.flare=0.2"}, {}, "--set port2.flare: the bandpass box type 1 has no second port"},
-        {"abr", {"port.L=0.1"}, {}, "--set port.L: the passive radiator box has no port"},
-        {"bassreflex", {"abr.Vap=0.01"}, {}, "--set abr.Vap: the bass reflex box has no passive radiator"},
-        {"bp3", {"abr.units=2"}, {}, "--set abr.units: the bandpass box type 3 has no passive radiator"},
-        {"abr", {"abr.units=10"}, {}, "--set abr.units: the value must lie between 1 and 9"},
-        {"abr", {"abr.Sd=20"}, {}, "--set abr.Sd: the value must lie between 1e-10 and 10"},
-        {"bp4", {"driver.count=3"}, {}, "the bandpass box type 4 takes 2 to 8 drivers in steps of 2"},
-        {"closed", {"rear.count=2"}, {}, "--set rear.count: the closed box has no rear driver configuration"},
-        {"reflexbp", {"rear.colour=2"}, {}, "unknown setting 'rear.colour'"},
-        {"closed", {}, {"airspeed=" + x}, "the closed box has no 'airspeed' curve"},
-        {"bassreflex", {}, {"airspeed2=" + x}, "the bass reflex box has no 'airspeed2' curve"},
-        {"bp1", {}, {"airspeed2=" + x}, "the bandpass box type 1 has no 'airspeed2' curve"},
-        {"dt1", {}, {"stdwave=" + x}, "the double tuned bassreflex box type 1 has no 'stdwave' curve"},
-        {"bp2", {}, {"abrexcursion=" + x}, "the bandpass box type 2 has no 'abrexcursion' curve"},
-        {"bp2", {}, {"driver=" + x}, "the bandpass box type 2 has no 'driver' curve"},
-        {"bp3",
-         {},
-         {"spl:Port=" + x},
-         "the SPL window of the bandpass box type 3 has no curve 'Port'; its curves: 'Total', 'Rear port', "
-         "'Front port'"},
-        {"bp3", {}, {"spl:Target=" + x}, "has no curve 'Target'"}, // only during a fit
-        {"bp3", {}, {"spl:Rear port"}, "--export expects KIND=FILE, got 'spl:Rear port'"},
-    };
-    for (const auto& [type, sets, exports, message] : cases) {
-        EXPECT_EQ(run(boxWith(type, sets, exports)), 1) << message;
-        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
-        EXPECT_TRUE(out.str().empty());
-        EXPECT_FALSE(std::filesystem::exists(x));
-    }
-    BoxOptions o = boxWith("bp2", {});
-    o.unit2File = unitPath;
-    EXPECT_EQ(run(o), 1);
-    EXPECT_NE(err.str().find("--unit2: the bandpass box type 2 has no rear driver configuration"),
-              std::string::npos);
-    o = boxWith("reflexbp", {}, {}, unitPath);
-    o.actions.saveFile = dir.file("r.box");
-    EXPECT_EQ(run(o), 1);
-    EXPECT_NE(err.str().find("--save needs --unit and --unit2"), std::string::npos) << err.str();
 }
 
 // Bandpass 4 drives its cones in pairs; its count takes even numbers only, the others any of 1 .. 9.
@@ -471,66 +449,20 @@ TEST_F(BoxCommandTest, QuickBoxRunsForEveryTypeThatHasOne) {
     }
 }
 
-// A saved project of every type opens to the same data sheet, and the example projects' units
-// round-trip too; the reflex bandpass keeps its own rear unit.
-TEST_F(BoxCommandTest, EveryTypeSavesAndOpensToTheSameSheet) {
-    TSpkData rear;
-    rear.SetDefault();
-    rear.setModel("REAR");
-    const std::string rearPath = dir.file("rear.unt");
-    ASSERT_TRUE(rear.Save(rearPath));
-    for (const TypeKinds& t : otherTypes()) {
-        BoxOptions made = boxWith(t.type, {"box.Vb=0.02"}, {}, unitPath);
-        if (t.code == TBassReflexVelBox::kTypeCode) made.unit2File = rearPath;
-        made.actions.saveFile = dir.file(std::string(t.type) + ".box");
-        ASSERT_EQ(run(made), 0) << t.type << err.str();
-        const std::string sheet = out.str();
-        ASSERT_EQ(open(made.actions.saveFile), 0) << t.type << err.str();
-        EXPECT_EQ(out.str(), sheet) << t.type;
-        EXPECT_TRUE(err.str().empty()) << t.type << err.str();
-    }
-}
-
 // --unit2 loads the reflex bandpass's rear configuration only; rear.* edit it, driver.* the front.
 TEST_F(BoxCommandTest, RearUnitAndRearSettingsReachTheRearDriverOnly) {
-    TSpkData rear;
-    rear.SetDefault();
-    rear.setModel("REAR MODEL");
-    const std::string rearPath = dir.file("rear.unt");
-    ASSERT_TRUE(rear.Save(rearPath));
+    const std::string rearPath = saveUnit("rear.unt", "REAR MODEL");
     BoxOptions o = boxWith("reflexbp", {"rear.count=3", "driver.count=2"}, {}, unitPath);
     o.unit2File = rearPath;
     ASSERT_EQ(run(o), 0) << err.str();
     const std::string sheet = out.str();
     const auto front = sheet.find("Front driver\n"), back = sheet.find("Rear driver\n");
-    ASSERT_NE(front, std::string::npos) << sheet;
-    ASSERT_NE(back, std::string::npos) << sheet;
-    ASSERT_LT(front, back);
+    ASSERT_TRUE(front < back && back != std::string::npos) << sheet;
     const std::string frontBlock = sheet.substr(front, back - front), rearBlock = sheet.substr(back);
     EXPECT_NE(frontBlock.find(" Model\t\t180 WR/832732\n"), std::string::npos) << frontBlock;
     EXPECT_NE(frontBlock.find(" # drivers\t2\n"), std::string::npos) << frontBlock;
     EXPECT_NE(rearBlock.find(" Model\t\tREAR MODEL\n"), std::string::npos) << rearBlock;
     EXPECT_NE(rearBlock.find(" # drivers\t3\n"), std::string::npos) << rearBlock;
-
-    o.unit2File = dir.file("none.unt");
-    EXPECT_EQ(run(o), 1);
-    EXPECT_NE(err.str().find("Speaker unit load: Could not open file."), std::string::npos) << err.str();
-}
-
-TEST_F(BoxCommandTest, PlotsOfTheFurtherWindows) {
-    if (!plottingAvailable()) GTEST_SKIP() << "built without Qt";
-    const std::pair<const char*, const char*> cases[] = {
-        {"bp2", "stdwave"}, {"bp2", "airspeed2"}, {"abr", "abrexcursion"}, {"reflexbp", "spl:Driver"}};
-    for (const auto& [type, kind] : cases) {
-        BoxOptions o = boxWith(type, {});
-        o.actions.plots = {std::string(kind) + "=" + dir.file("p.png")};
-        o.actions.plotSize = "320x200";
-        ASSERT_EQ(run(o), 0) << kind << err.str();
-        const auto png = test::readAll(dir.file("p.png"));
-        ASSERT_GT(png.size(), 24u) << kind;
-        EXPECT_EQ((png[18] << 8) | png[19], 320) << kind;
-        std::filesystem::remove(dir.file("p.png"));
-    }
 }
 
 // ---- table lookup and frequency fit ----------------------------------------------------------
@@ -632,36 +564,24 @@ TEST_F(BoxCommandTest, TableAndFitRefusalsWriteNothing) {
     const std::string failed = "\nharlox-cli: --table: the table lookup of ";
     const OptimizeRefusal cases[] = {
         {"closed", {}, "0.6", {}, {}, "--table '0.6': " + closedUsage},
-        {"closed", {}, "", {}, {}, "--table '': " + closedUsage},
         {"bassreflex", {}, "bb5", {}, {}, "--table 'bb5': " + reflexUsage},
         {"bassreflex", {}, "qb3,5", {}, {}, "--table 'qb3,5': " + reflexUsage},
-        {"bassreflex", {}, "qb3,7,15", {}, {}, "--table 'qb3,7,15': " + reflexUsage},
         {"bp1", {}, "0.5", {}, {}, "--table '0.5': " + bp1Usage},
         {"bp1", {}, "0,9", {}, {}, "--table '0,9': " + bp1Usage},
-        {"bp1", {}, "0,1.5", {}, {}, "--table '0,1.5': " + bp1Usage},
         {"abr", {}, "0.4", {}, {}, "--table '0.4': the passive radiator box takes no value"},
         {"dt2", {}, "", {}, {}, "--table: the double tuned bassreflex box type 2 has no table lookup"},
-        {"bp3", {}, "0,0", {}, {}, "--table: the bandpass box type 3 has no table lookup"},
         {"closed", {"unit.Qes=3"}, "0.707", {}, {}, "Too high Qts" + failed + "the closed box failed"},
-        {"bassreflex", {"unit.Qes=3"}, "sc4", {}, {}, "Too high Qts" + failed + "the bass reflex box failed"},
         {"bassreflex", {"unit.Qes=0.15"}, "sbb4", {}, {}, "Too low Qts" + failed + "the bass reflex box"},
         {"bp1", {"unit.Qes=3"}, "0,0", {}, {}, "Too high Qts" + failed + "the bandpass box type 1 failed"},
-        {"abr",
-         {"unit.Qes=3"},
-         "",
-         {},
-         {},
-         "Qts value too high: Maximum value 0.61" + failed + "the passive"},
+        {"abr", {"unit.Qes=3"}, "", {}, {}, "Qts value too high: Maximum value 0.61" + failed},
         {"abr", {"unit.Qes=0.15"}, "", {}, {}, "Qts value too low: Minimum value 0.20" + failed},
         {"closed", {}, {}, "5", {}, "--fit: the lower cutoff: the value must lie between 10 and 200"},
         {"closed", {}, {}, "45.5", {}, "--fit: the lower cutoff: '45.5' is not a whole number"},
         {"closed", {}, {}, "40,100", {}, "--fit: the closed box has no upper cutoff (FU is for the bandpass"},
-        {"abr", {}, {}, "40,100", {}, "--fit: the passive radiator box has no upper cutoff"},
         {"bp2", {}, {}, "40,1001", {}, "--fit: the upper cutoff: the value must lie between 20 and 1000"},
         {"bp2", {}, {}, "40,", {}, "--fit: the upper cutoff: '' is not a whole number"},
         {"bp1", {}, {}, "40,100,200", {}, "--fit expects FC[,FU], got '40,100,200'"},
         {"closed", {}, {}, "40", 0, "--iterations: the value must lie between 1 and 10000000"},
-        {"closed", {}, {}, "40", 10000001, "--iterations: the value must lie between 1 and 10000000"},
         {"closed", {}, {}, {}, 10, "--iterations needs --fit"},
     };
     for (const OptimizeRefusal& c : cases) {
