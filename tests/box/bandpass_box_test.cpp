@@ -174,8 +174,6 @@ TEST_P(BandpassReference, CurvesEqualTheFormulas) {
     if (type != 1) test::expectCurve("air speed 2", box->airSpeed2.data(), r.speed2);
     EXPECT_NEAR(box->lowerF3(), r.fl, 1e-9 * r.fu);
     EXPECT_NEAR(box->upperF3(), r.fu, 1e-9 * r.fu);
-    EXPECT_GT(r.fl, 0.0);
-    EXPECT_GT(r.fu, r.fl);
     test::expectCurve("standing waves", box->splModes.data(), r.modes);
 
     if (c.limitBites) {
@@ -350,7 +348,6 @@ TEST_F(BandpassTest, QuickBoxes) {
         for (std::size_t k = 0; k < ports.size(); ++k) {
             const auto& [p, vbox, tuning] = ports[k];
             EXPECT_DOUBLE_EQ(p->Vbox, vbox);
-            EXPECT_NEAR(p->D, std::sqrt(4 * p->S / 3.141592653589793), 1e-12);
             if (c.type == 2) {
                 // Area for fs (rear) or 2 fs (front), fixed lengths.
                 EXPECT_NEAR(p->S, (k + 1.0) * fs * d.driverCount * d.Sd * 0.004 / p->ports, 1e-15);

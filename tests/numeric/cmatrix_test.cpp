@@ -66,15 +66,10 @@ TEST(CMatrix, ComplexProductWithoutConjugation) {
 TEST(CMatrixDeathTest, SizeMismatchEndsTheProgram) {
     const CMatrix a(2, 3), b(3, 2);
     CMatrix t(2, 3);
+    // The checks are FMatrix's (every operation tested there); these show the class name.
     const std::vector<std::pair<const char*, std::function<void()>>> cases = {
-        {"mulAdd", [&] { t.mulAdd(1.0, b); }},
         {"add", [&] { t.add(a, b); }},
-        {"sub", [&] { t.sub(b, a); }},
-        {"mul", [&] { t.mul(a, CMatrix(2, 1)); }},
-        {"div", [&] { CMatrix(1, 1).div(a, a); }},
-        {"mul", [&] { t.scale(2.0, CMatrix(5, 1)); }},
         {"product", [&] { t.product(a, a); }},
-        {"transpose", [&] { t.transpose(a); }},
     };
     for (const auto& [name, call] : cases)
         EXPECT_DEATH(call(), std::string("^CMatrix::") + name + " called with different sizes\n");
