@@ -889,6 +889,25 @@ bool TBoxEmbryo::Export(int kind) {
     return exportCurve(ui_, *selector, data, true) && rememberExportFormat(*selector);
 }
 
+bool TBoxEmbryo::exportRoomCabinet() {
+    const FrequencyGrid& g = grid();
+    const TRoomCabinet& room = *roomCabinet_;
+    const CurveExport data = makeCurveExport(ExportCurve::SplRoom, g.count, g.f.data(), room.roomSpl.data(),
+                                             room.roomPhase.data());
+    return exportCurve(ui_, splSelector_, data, true) && rememberExportFormat(splSelector_);
+}
+
+bool TBoxEmbryo::exportTransient() {
+    const TStepResponse& t = *transient_;
+    const DiagramModel& w = t.window();
+    if (w.pointCount() <= 0) return false;
+    CurveExport data = makeCurveExport(ExportCurve::Transient, w.pointCount(), t.timeAxis.data(),
+                                       t.responseCurve.data(), nullptr);
+    // The file is named after what the window shows: impulse, step or the burst.
+    data.title = w.title();
+    return exportCurve(ui_, splSelector_, data, true) && rememberExportFormat(splSelector_);
+}
+
 bool TBoxEmbryo::rememberExportFormat(const FileSelector& selector) {
     if (const auto format = curveFormatFromPath(selector.rememberedPath)) exportFormat_ = static_cast<int>(*format);
     return true;

@@ -363,8 +363,10 @@ protected:
     virtual void describeRoomSources(RoomSources& out) const;
     virtual void refreshRoomCabinetInputs() {}
     virtual void appendRoomCabinetLines(std::vector<std::string>& lines) const;
-    virtual bool exportRoomCabinet() { return false; }
-    virtual bool exportTransient() { return false; }
+    // The room and cabinet curve (level and phase) on the grid.
+    virtual bool exportRoomCabinet();
+    // The transient window's curve against time; nothing before it has points.
+    virtual bool exportTransient();
     virtual bool exportStdWaveModes() { return false; }
 
     UiHost& ui_;

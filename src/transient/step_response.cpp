@@ -84,8 +84,8 @@ std::string TStepResponse::calculationCaption() const {
 
 void TStepResponse::connectCurves() {
     window_.clearCurves();
-    window_.addCurve(responseCurve.data(), Pen{PenColor::Black, PenStyle::Solid}, "");
-    if (curvesShown > 1) window_.addCurve(inputCurve.data(), Pen{PenColor::Blue, PenStyle::Dash}, "");
+    window_.addCurve(responseCurve.data(), Pen{PenColor::Black, PenStyle::Solid}, "Response");
+    if (curvesShown > 1) window_.addCurve(inputCurve.data(), Pen{PenColor::Blue, PenStyle::Dash}, "Input signal");
 }
 
 int TStepResponse::resolutionIndex() const {

@@ -3,6 +3,7 @@
 #include "box/bandpass_box.h"
 #include "box/bass_reflex_vel_box.h"
 #include "box/closed_box.h"
+#include "box/room_cabinet.h"
 #include "box_test_support.h"
 #include "core/command_ids.h"
 #include "output/curve_writer.h"
@@ -10,6 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace harlox {
 namespace {
@@ -199,11 +204,46 @@ TEST_F(BoxEmbryoTest, ExportRefusesAnUnknownExtensionAndCurvesThatDoNotExistYet)
     EXPECT_EQ(ui.lastMessage().text, "No valid export format selected");
     EXPECT_EQ(box.exportFormat(), static_cast<int>(CurveFormat::Fm)); // the last good one stays
 
-    // The room, transient and standing-wave curves do not exist yet.
+    // A closed box has no standing-wave curve.
     const auto requests = ui.fileRequests.size();
-    for (const int kind : {1, 2, 3})
-        EXPECT_FALSE(box.Export(kind));
+    EXPECT_FALSE(box.Export(2));
     EXPECT_EQ(ui.fileRequests.size(), requests);
+}
+
+// Kind 1 writes the room and cabinet curve as the window shows it: level and phase on the grid.
+TEST_F(BoxEmbryoTest, ExportOfTheRoomCurveCarriesItsTitleLevelAndPhase) {
+    TClosedBox box(ui);
+    box.front().SetDefaultUnit();
+    box.Calculate(0);
+    const TRoomCabinet& room = box.roomCabinet();
+    const int n = box.pointCount();
+    ASSERT_GT(n, 0);
+    const std::string path = dir.file("room.gdt");
+    ui.files.push_back(path);
+    ASSERT_TRUE(box.Export(static_cast<int>(BoxExportKind::SplRoom)));
+    EXPECT_EQ(box.exportKind(), 1);
+    EXPECT_EQ(box.exportFormat(), static_cast<int>(CurveFormat::Gdt));
+
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(n) + 8);
+    EXPECT_EQ(lines[4], "* Number of Points : " + std::to_string(n) + "\r");
+    EXPECT_EQ(lines[5], "*  Graph 1 > Acoustic on Axis Response in Room/Cabinet\r");
+    EXPECT_EQ(lines[6], "*    Hz\t\tdB\t\tdeg\r");
+    for (int i = 0; i < n; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        std::istringstream row(lines[k + 7]);
+        double f = 0, db = 0, deg = 0;
+        row >> f >> db >> deg;
+        EXPECT_NEAR(f, TMeasureSetupObject::grid().f[k], 1e-6);
+        EXPECT_NEAR(db, room.roomSpl[k], 1e-6);
+        EXPECT_NEAR(deg, room.roomPhase[k], 1e-6);
+    }
+    EXPECT_EQ(lines.back(), "* End of LEAP GDT File.\r");
+    // The room curve is not the free-air one.
+    EXPECT_NE(room.roomSpl[static_cast<std::size_t>(n / 2)], box.SPL[static_cast<std::size_t>(n / 2)]);
 }
 
 } // namespace
