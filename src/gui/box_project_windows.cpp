@@ -1,13 +1,17 @@
 #include "gui/box_project_windows.h"
 
 #include "box/box_embryo.h"
+#include "box/room_cabinet.h"
 #include "core/diagram_model.h"
 #include "gui/diagram_view.h"
 #include "gui/info_win.h"
 #include "gui/model_text.h"
+#include "gui/room_cabinet_dialog.h"
 #include "gui/snapshot_dialog.h"
 #include "gui/snapshot_model.h"
 #include "gui/speaker_unit_dialog.h"
+#include "gui/step_resp_dialog.h"
+#include "transient/step_response.h"
 
 #include <QEvent>
 #include <QMdiArea>
@@ -61,6 +65,22 @@ BoxProjectWindows::BoxProjectWindows(TBoxEmbryo& project, QMdiArea& area)
     snapshotSub_->showMinimized();
     snapshotSub_->installEventFilter(this);
 
+    DiagramModel& room = project_.roomCabinet().window();
+    roomView_ = new DiagramView(&room);
+    roomSub_ = addWindow(roomView_, fromModelText(room.title()));
+    roomSub_->removeEventFilter(this);
+    area_.addSubWindow(roomSub_);
+    roomSub_->resize(roomSub_->sizeHint());
+    roomSub_->showMinimized();
+    roomSub_->installEventFilter(this);
+
+    TStepResponse& transient = project_.transientResponse();
+    transientView_ = new DiagramView(&transient.window());
+    transientView_->setOptionsHook([&transient](RenderOptions& o) { addTransientDrawing(transient, o); });
+    transientSub_ = addWindow(transientView_, fromModelText(transient.window().title()));
+    area_.addSubWindow(transientSub_);
+    transientSub_->show();
+
     // The area tiles and cascades the newest window first: the SPL window goes in last.
     for (auto it = subs_.rbegin(); it != subs_.rend(); ++it) {
         area_.addSubWindow(*it);
@@ -78,12 +98,19 @@ BoxProjectWindows::~BoxProjectWindows() {
         v->setModel(nullptr);
     snapshotView_->setModel(nullptr);
     snapshotView_->setOptionsHook({});
+    transientView_->setModel(nullptr);
+    transientView_->setOptionsHook({});
     for (QMdiSubWindow* s : subs_) {
         s->removeEventFilter(this);
         delete s;
     }
     snapshotSub_->removeEventFilter(this);
     delete snapshotSub_;
+    transientSub_->removeEventFilter(this);
+    delete transientSub_;
+    roomView_->setModel(nullptr);
+    roomSub_->removeEventFilter(this);
+    delete roomSub_;
 }
 
 QMdiSubWindow* BoxProjectWindows::addWindow(QWidget* content, const QString& title) {
@@ -100,6 +127,8 @@ DiagramView* BoxProjectWindows::view(const DiagramModel& model) const {
     for (DiagramView* v : views_) {
         if (v->model() == &model) return v;
     }
+    if (roomView_->model() == &model) return roomView_;
+    if (transientView_->model() == &model) return transientView_;
     return snapshotView_->model() == &model ? snapshotView_ : nullptr;
 }
 
@@ -107,6 +136,8 @@ QMdiSubWindow* BoxProjectWindows::subWindowOf(const QWidget* content) const {
     for (QMdiSubWindow* s : subs_) {
         if (s->widget() == content) return s;
     }
+    if (roomSub_->widget() == content) return roomSub_;
+    if (transientSub_->widget() == content) return transientSub_;
     return snapshotSub_->widget() == content ? snapshotSub_ : nullptr;
 }
 
@@ -121,12 +152,37 @@ void BoxProjectWindows::showSnapshot() {
     snapshotSub_->raise();
 }
 
+void BoxProjectWindows::showTransientResponse() {
+    if (transientSub_->isMinimized()) transientSub_->showNormal();
+    transientSub_->show();
+    transientSub_->raise();
+}
+
+void BoxProjectWindows::closeTransientResponseDialog() {
+    for (const QPointer<QWidget>& d : dialogs_) {
+        if (auto* dialog = qobject_cast<TStepRespDialog*>(d.data())) dialog->closeNow();
+    }
+}
+
+void BoxProjectWindows::showRoomCabinet() {
+    if (!roomPlaced_) {
+        roomPlaced_ = true;
+        roomSub_->showNormal();
+        roomSub_->setGeometry(roomCell_);
+    }
+    if (roomSub_->isMinimized()) roomSub_->showNormal();
+    roomSub_->show();
+    roomSub_->raise();
+}
+
 DiagramView* BoxProjectWindows::activeDiagram() const {
     const QMdiSubWindow* active = area_.currentSubWindow();
     if (!active) return nullptr;
     for (DiagramView* v : views_) {
         if (active->widget() == v) return v;
     }
+    if (active == roomSub_) return roomView_;
+    if (active == transientSub_) return transientView_;
     return active == snapshotSub_ ? snapshotView_ : nullptr;
 }
 
@@ -144,6 +200,16 @@ void BoxProjectWindows::refresh() {
     const QString snapshotTitle = fromModelText(project_.snapshot().window().title());
     if (snapshotSub_->windowTitle() != snapshotTitle) snapshotSub_->setWindowTitle(snapshotTitle);
     snapshotView_->update();
+    const QString transientTitle = fromModelText(project_.transientResponse().window().title());
+    if (transientSub_->windowTitle() != transientTitle) transientSub_->setWindowTitle(transientTitle);
+    transientView_->update();
+    const QString roomTitle = fromModelText(project_.roomCabinet().window().title());
+    if (roomSub_->windowTitle() != roomTitle) roomSub_->setWindowTitle(roomTitle);
+    roomView_->update();
+    // The room dialog lists the box's elements and shows what the calculation derived.
+    for (const QPointer<QWidget>& d : dialogs_) {
+        if (auto* roomDialog = qobject_cast<TRoomCabinetDialog*>(d.data())) roomDialog->refresh();
+    }
     sheet_->setContents(fromModelText(project_.dataSheetText("\n")), noteForDisplay(project_.userNote()));
 }
 
@@ -151,7 +217,10 @@ void BoxProjectWindows::defaultLayout() {
     QSize space = area_.viewport()->size();
     if (space.width() < 400 || space.height() < 300) space = QSize(1200, 800);
     const int n = static_cast<int>(views_.size());
-    const int columns = n <= 4 ? 2 : 3;
+    // The transient response window takes the cell after the diagrams, so even the four of
+    // a closed box leave the grid's third column in use.
+    const int cells = n + 1;
+    constexpr int columns = 3;
     constexpr int kSheetMinimum = 320;
     QMdiSubWindow* first = subs_.front();
     const QSize frame = first->sizeHint() - first->widget()->sizeHint();
@@ -169,9 +238,13 @@ void BoxProjectWindows::defaultLayout() {
         s->showNormal();
         s->setGeometry(cell(i));
     }
+    transientSub_->showNormal();
+    transientSub_->setGeometry(cell(n));
     // The snapshot goes to a free cell, or over the group delay, beside the SPL window it is
     // compared with.
-    snapshotCell_ = cell(n < 2 * columns ? n : 3);
+    snapshotCell_ = cell(cells < 2 * columns ? cells : 3);
+    // The room response goes beside the free-air SPL it is compared with.
+    roomCell_ = cell(1);
     QMdiSubWindow* sheet = subs_.back();
     const int x = columns * cellW;
     const int w = std::max(kSheetMinimum, space.width() - x);
@@ -197,13 +270,17 @@ bool BoxProjectWindows::applyPlacement(QMdiSubWindow* s, const DiagramModel& mod
 void BoxProjectWindows::applyStoredPlacements() {
     for (std::size_t i = 0; i < views_.size(); ++i)
         applyPlacement(subs_[i], *models_[i]);
+    applyPlacement(transientSub_, project_.transientResponse().window());
     if (applyPlacement(snapshotSub_, project_.snapshot().window())) snapshotPlaced_ = true;
+    if (applyPlacement(roomSub_, project_.roomCabinet().window())) roomPlaced_ = true;
 }
 
 void BoxProjectWindows::restore(const DiagramModel& model) {
     for (std::size_t i = 0; i < models_.size(); ++i) {
         if (models_[i] == &model && subs_[i]->isMinimized()) subs_[i]->showNormal();
     }
+    if (&model == &project_.transientResponse().window() && transientSub_->isMinimized())
+        transientSub_->showNormal();
 }
 
 void BoxProjectWindows::adopt(QWidget* dialog) {
@@ -226,6 +303,8 @@ bool BoxProjectWindows::canCloseDialogs() {
 
 DiagramModel* BoxProjectWindows::modelOf(const QMdiSubWindow* sub) const {
     if (sub == snapshotSub_) return &project_.snapshot().window();
+    if (sub == transientSub_) return &project_.transientResponse().window();
+    if (sub == roomSub_) return &project_.roomCabinet().window();
     const auto it = std::find(subs_.begin(), subs_.end(), sub);
     const auto index = static_cast<std::size_t>(it - subs_.begin());
     return it == subs_.end() || index >= models_.size() ? nullptr : models_[index];

@@ -45,6 +45,17 @@ public:
     [[nodiscard]] QMdiSubWindow* subWindowOf(const QWidget* content) const;
     // Un-minimises the snapshot window and brings it to the front.
     void showSnapshot();
+    // The room and cabinet window: its caption follows the display mode. Minimised until
+    // its dialog is first opened.
+    [[nodiscard]] DiagramView* roomView() const { return roomView_; }
+    void showRoomCabinet();
+    // The transient response window: impulse, step or tone-burst response against time.
+    [[nodiscard]] DiagramView* transientView() const { return transientView_; }
+    // Un-minimises the transient response window and brings it to the front.
+    void showTransientResponse();
+    // Closes the "Transient resp." dialog, if open, saving its changed settings: the project
+    // is about to close.
+    void closeTransientResponseDialog();
 
     // The record the speaker unit editor works on. It outlives the editor, so the editor
     // opens where it was last closed.
@@ -92,6 +103,12 @@ private:
     QMdiSubWindow* snapshotSub_ = nullptr;
     QRect snapshotCell_;          // where the snapshot window first opens
     bool snapshotPlaced_ = false; // it has been put there, or where a project file said
+    DiagramView* transientView_ = nullptr;
+    QMdiSubWindow* transientSub_ = nullptr;
+    DiagramView* roomView_ = nullptr;
+    QMdiSubWindow* roomSub_ = nullptr;
+    QRect roomCell_;
+    bool roomPlaced_ = false;
     TSpkData unitEditorRecord_;
     std::vector<QPointer<QWidget>> dialogs_;
     bool closing_ = false;

@@ -23,7 +23,9 @@
 #include "gui/qt_ui_host.h"
 #include "gui/snapshot_model.h"
 #include "gui/start_dialog.h"
+#include "gui/step_resp_dialog.h"
 #include "gui/yankee.h"
+#include "transient/step_response.h"
 
 #include <QAction>
 #include <QApplication>
@@ -300,17 +302,17 @@ bool TMainWindow::commandImplemented(int id) const {
     case CommandAction::SaveAs:
         return true;
     case CommandAction::BoxExport:
-        // The room and cabinet model and the transient response are not there yet.
-        return c->arg != 1 && c->arg != 3;
+        return true;
     case CommandAction::EditBox:
     case CommandAction::EditMeasureSetup:
     case CommandAction::ConfigureDriver:
     case CommandAction::EditDriverUnit:
     case CommandAction::ConfigureRearDriver:
-    case CommandAction::ShowTransientResponse:
     case CommandAction::ShowRoomCabinet:
     case CommandAction::EditSnapshot:
         return box_ && hasProjectDialog(id, *box_);
+    case CommandAction::ShowTransientResponse:
+        return box_ != nullptr;
     case CommandAction::LoadRearDriverUnit:
         return box_ && box_->usesRearDriver();
     case CommandAction::SectionNetwork:
@@ -409,6 +411,8 @@ bool TMainWindow::canCloseProject() {
     storeSheetPlacement(box_.get(), windows_.get());
     // The unit editor's unsaved unit goes with the project: ask about it first.
     if (windows_ && !windows_->canCloseDialogs()) return false;
+    // The transient dialog goes before the project's own question, with its settings saved.
+    if (windows_) windows_->closeTransientResponseDialog();
     if (box_) return box_->CanClose();
     return true;
 }
@@ -425,6 +429,8 @@ void TMainWindow::closeProject() {
 bool TMainWindow::createBoxProject(int code) {
     std::unique_ptr<TBoxEmbryo> project = makeBoxProject(code, host_);
     if (!project) return false;
+    // The last transient settings the user saved; a project read from a file brings its own.
+    (void)project->transientResponse().LoadSettings();
     showMenuSet(menuSetForProjectCode(code).value_or(MenuSetKind::Box));
     // The project greys its commands while it is built: show that on the new menus.
     box_ = std::move(project);
@@ -673,9 +679,12 @@ void TMainWindow::openDialogFor(int id) {
                                            if (self) self->postProjectChanged(code);
                                        },
                                        &windows_->unitEditorRecord()};
-    QWidget* dialog = openProjectDialog(id, context);
+    QWidget* dialog =
+        id == cmd::TransientResp ? openStepRespDialog(this, *box_, host_) : openProjectDialog(id, context);
     if (!dialog) return;
     if (id == cmd::Snapshot) windows_->showSnapshot();
+    if (id == cmd::TransientResp) windows_->showTransientResponse();
+    if (id == cmd::RoomCabinet) windows_->showRoomCabinet();
     windows_->adopt(dialog);
     const std::optional<ProjectDialog> kind = dialogOfCommand(id);
     if (kind) box_->setDialogOpen(*kind, true);

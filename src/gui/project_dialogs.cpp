@@ -16,6 +16,7 @@
 #include "gui/brefl_dt_dialog.h"
 #include "gui/closed_dialog.h"
 #include "gui/measure_setup_dialog.h"
+#include "gui/room_cabinet_dialog.h"
 #include "gui/snapshot_dialog.h"
 #include "gui/snapshot_model.h"
 #include "gui/speaker_config_dialog.h"
@@ -84,6 +85,17 @@ TSnapshotDialog::CurveSource freeAirSpl(TBoxEmbryo& project) {
     };
 }
 
+// The room and cabinet SPL as the design stands, calculated first as the free-air SPL is.
+TSnapshotDialog::CurveSource roomSpl(TBoxEmbryo& project) {
+    return [&project]() -> std::optional<TSnapshotDialog::Curve> {
+        if (project.isChanged()) project.Calculate(0);
+        const auto n = static_cast<std::size_t>(std::clamp(project.pointCount(), 0, kMaxPoints));
+        if (n == 0 || !project.canCalculate()) return std::nullopt;
+        return TSnapshotDialog::Curve{std::span<const double>(TMeasureSetupObject::grid().f.data(), n),
+                                      std::span<const double>(project.roomCabinet().roomSpl.data(), n)};
+    };
+}
+
 // The editor shows the project's unit; the window position stays with the record.
 QWidget* createUnitEditor(const ProjectDialogContext& ctx) {
     TSpkData& record = *ctx.unitEditorRecord;
@@ -111,7 +123,10 @@ QWidget* createDialog(int commandId, const ProjectDialogContext& ctx) {
         return new TSpeakerConfigDialog(ctx.parent, ctx.project, ctx.project.rear(), ctx.ui,
                                         QString::fromUtf8(kRearConfigCaption), ctx.notifyChanged);
     case cmd::Snapshot:
-        return new TSnapshotDialog(ctx.parent, ctx.project.snapshot(), ctx.ui, freeAirSpl(ctx.project));
+        return new TSnapshotDialog(ctx.parent, ctx.project.snapshot(), ctx.ui, freeAirSpl(ctx.project),
+                                   roomSpl(ctx.project));
+    case cmd::RoomCabinet:
+        return new TRoomCabinetDialog(ctx.parent, ctx.project, ctx.ui, ctx.notifyChanged);
     case cmd::DriverEdit:
         return ctx.unitEditorRecord ? createUnitEditor(ctx) : nullptr;
     default:
@@ -128,6 +143,7 @@ bool hasProjectDialog(int commandId, const TBoxEmbryo& project) {
     case cmd::DriverConfig:
     case cmd::DriverEdit:
     case cmd::Snapshot:
+    case cmd::RoomCabinet:
         return true;
     case cmd::RearDriverConfig:
         return project.usesRearDriver();

@@ -73,9 +73,10 @@ void addSnapshotDrawing(const TSnapshot& snapshot, RenderOptions& o) {
             {fromModelText(l.number), l.pen, fromModelText(l.text), fromModelText(l.offset)});
 }
 
-TSnapshotDialog::TSnapshotDialog(QWidget* parent, TSnapshot& snapshot, UiHost& ui, CurveSource freeAirSpl)
+TSnapshotDialog::TSnapshotDialog(QWidget* parent, TSnapshot& snapshot, UiHost& ui, CurveSource freeAirSpl,
+                                 CurveSource roomSpl)
     : TBaseDialog(parent, QString::fromUtf8(kHelpFile)), snapshot_(snapshot), ui_(ui),
-      freeAirSpl_(std::move(freeAirSpl)) {
+      freeAirSpl_(std::move(freeAirSpl)), roomSpl_(std::move(roomSpl)) {
     setWindowTitle(QString::fromUtf8(kCaption));
 
     menuBar_ = new QMenuBar(content());
@@ -85,14 +86,13 @@ TSnapshotDialog::TSnapshotDialog(QWidget* parent, TSnapshot& snapshot, UiHost& u
     saveAs_ = file->addAction(QStringLiteral("Save &as..."));
     open_ = file->addAction(QStringLiteral("&Open..."));
     QMenu* copy = menuBar_->addMenu(QStringLiteral("&Copy from"));
-    copy->setToolTipsVisible(true);
     copyFreeAir_ = copy->addAction(QStringLiteral("&Free air SPL at 1m distance"));
     copyRoomCabinet_ = copy->addAction(QStringLiteral("SPL in &room && cabinet"));
-    copyRoomCabinet_->setEnabled(false);
-    copyRoomCabinet_->setToolTip(QStringLiteral("Comes with the room and cabinet model"));
+    copyRoomCabinet_->setEnabled(static_cast<bool>(roomSpl_));
     for (const auto& [action, id] :
          {std::pair{save_, int(SaveCommand)}, std::pair{saveAs_, int(SaveAsCommand)},
-          std::pair{open_, int(OpenCommand)}, std::pair{copyFreeAir_, int(CopyFreeAirCommand)}}) {
+          std::pair{open_, int(OpenCommand)}, std::pair{copyFreeAir_, int(CopyFreeAirCommand)},
+          std::pair{copyRoomCabinet_, int(CopyRoomCabinetCommand)}}) {
         const int command = id;
         connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
     }
@@ -262,8 +262,8 @@ void TSnapshotDialog::slotSelected(int index) {
     refresh();
 }
 
-void TSnapshotDialog::copyFreeAir() {
-    const std::optional<Curve> curve = freeAirSpl_ ? freeAirSpl_() : std::nullopt;
+void TSnapshotDialog::copyCurve(const CurveSource& source) {
+    const std::optional<Curve> curve = source ? source() : std::nullopt;
     if (!curve) {
         ui_.beep();
         return;
@@ -287,7 +287,10 @@ void TSnapshotDialog::runCommand(int id) {
         (void)snapshot_.Open();
         break;
     case CopyFreeAirCommand:
-        copyFreeAir();
+        copyCurve(freeAirSpl_);
+        return;
+    case CopyRoomCabinetCommand:
+        copyCurve(roomSpl_);
         return;
     default:
         return;

@@ -71,8 +71,9 @@ public:
     using CurveSource = std::function<std::optional<Curve>()>;
 
     // The snapshot outlives the dialog; `ui` is the project's host (its repaint redraws the
-    // snapshot window).
-    TSnapshotDialog(QWidget* parent, TSnapshot& snapshot, UiHost& ui, CurveSource freeAirSpl);
+    // snapshot window). Without a room source "SPL in room & cabinet" stays greyed.
+    TSnapshotDialog(QWidget* parent, TSnapshot& snapshot, UiHost& ui, CurveSource freeAirSpl,
+                    CurveSource roomSpl = {});
 
     // Shows the snapshot's present values (after Open, or a change from elsewhere).
     void refresh();
@@ -96,12 +97,13 @@ public:
 private:
     void fieldChanged(int id);
     void slotSelected(int index);
-    void copyFreeAir();
+    void copyCurve(const CurveSource& source);
     void redraw();
 
     TSnapshot& snapshot_;
     UiHost& ui_;
     CurveSource freeAirSpl_;
+    CurveSource roomSpl_;
 
     QMenuBar* menuBar_ = nullptr;
     QAction* open_ = nullptr;

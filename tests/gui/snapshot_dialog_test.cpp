@@ -1,6 +1,7 @@
 #include "gui/snapshot_dialog.h"
 
 #include "box/closed_box.h"
+#include "box/room_cabinet.h"
 #include "core/command_ids.h"
 #include "gui/diagram_renderer.h"
 #include "gui/long_edit.h"
@@ -126,6 +127,28 @@ TEST_F(SnapshotDialogTest, SaveAndOpenAndAFileThatCannotBeRead) {
     EXPECT_EQ(ui.lastMessage().caption, "File open");
     EXPECT_EQ(dialog->titleEdit()->text(), QStringLiteral("Snapshot"));
     EXPECT_FALSE(dialog->hideBox()->isEnabled());
+}
+
+TEST_F(SnapshotDialogTest, CopyFromRoomTakesTheRoomCurveOfTheDesignAsItStands) {
+    QAction* action = dialog->commandAction(TSnapshotDialog::CopyRoomCabinetCommand);
+    ASSERT_TRUE(action->isEnabled());
+    EXPECT_EQ(action->text(), QStringLiteral("SPL in &room && cabinet"));
+    sharedSetup().calculateImmediately = 0;
+    const std::vector<double> before = head(project->roomCabinet().roomSpl, project->pointCount());
+    project->roomCabinet().listenerZ = 2.0; // not yet calculated
+    project->markChanged();
+    dialog->slotList()->setCurrentIndex(1);
+    trigger(TSnapshotDialog::CopyRoomCabinetCommand);
+
+    const SnapshotSlot& s = slot(1);
+    const int n = project->pointCount();
+    ASSERT_EQ(s.pointCount, n);
+    EXPECT_EQ(head(s.frequencies, n), head(TMeasureSetupObject::grid().f, n));
+    EXPECT_EQ(head(s.levels, n), head(project->roomCabinet().roomSpl, n));
+    EXPECT_NE(head(s.levels, n), projectSpl());
+    EXPECT_NE(head(s.levels, n), before) << "calculated before the copy";
+    EXPECT_EQ(s.visible, 1);
+    EXPECT_TRUE(dialog->hideBox()->isEnabled());
 }
 
 } // namespace
