@@ -13,6 +13,7 @@
 #include "box/double_tuned_box.h"
 #include "box/frequency_fit.h"
 #include "box/port_object.h"
+#include "box/room_cabinet.h"
 #include "cli/cli_host.h"
 #include "cli/plot.h"
 #include "core/binary_io.h"
@@ -20,6 +21,7 @@
 #include "core/format.h"
 #include "core/measure_setup.h"
 #include "output/curve_writer.h"
+#include "transient/step_response.h"
 
 #include <CLI/CLI.hpp>
 
@@ -291,6 +293,90 @@ std::string offeredConnectionsText(int count) {
     return text;
 }
 
+// ---- the room and the transient response ----------------------------------------------
+
+TRoomCabinet& roomOf(Context& c) {
+    return c.box.roomCabinet();
+}
+
+template <double RoomCabinetSettings::*Field, double Lo, double Hi>
+std::string setRoomLength(Context& c, std::string_view v) {
+    double x = 0.0;
+    if (auto e = readNumber(v, Lo, Hi, x); !e.empty()) return e;
+    roomOf(c).*Field = x;
+    return {};
+}
+
+template <std::uint8_t RoomCabinetSettings::*Field> std::string setRoomFlag(Context& c, std::string_view v) {
+    bool on = false;
+    if (auto e = readFlag(v, on); !e.empty()) return e;
+    roomOf(c).*Field = on ? 1 : 0;
+    return {};
+}
+
+template <std::uint8_t RoomSurfaces<std::uint8_t>::*Surface>
+std::string setReflection(Context& c, std::string_view v) {
+    bool on = false;
+    if (auto e = readFlag(v, on); !e.empty()) return e;
+    roomOf(c).reflections.*Surface = on ? 1 : 0;
+    return {};
+}
+
+// The absorption coefficient the room window shows; the model keeps the reflection factor.
+template <double RoomSurfaces<double>::*Surface> std::string setAbsorption(Context& c, std::string_view v) {
+    double a = 0.0;
+    if (auto e = readNumber(v, 0.0, 1.0, a); !e.empty()) return e;
+    roomOf(c).reflectionFactors.*Surface = TRoomCabinet::reflectionFactorOf(a);
+    return {};
+}
+
+// room.GROUP.N.dX|dY|dZ: the place on the baffle of element N (from 1) of the group driver,
+// radiator, port or port2.
+struct RoomSourceName {
+    SourceGroup group = SourceGroup::Drivers;
+    int index = 0;
+    std::string_view axis;
+};
+
+std::optional<RoomSourceName> roomSourceName(std::string_view name) {
+    static constexpr std::pair<std::string_view, SourceGroup> kGroups[] = {
+        {"driver", SourceGroup::Drivers},
+        {"radiator", SourceGroup::PassiveRadiators},
+        {"port", SourceGroup::Ports1},
+        {"port2", SourceGroup::Ports2},
+    };
+    constexpr std::string_view kPrefix = "room.";
+    if (!name.starts_with(kPrefix)) return std::nullopt;
+    name.remove_prefix(kPrefix.size());
+    const auto dot1 = name.find('.'), dot2 = name.rfind('.');
+    if (dot1 == std::string_view::npos || dot1 == dot2) return std::nullopt;
+    RoomSourceName r;
+    r.axis = name.substr(dot2 + 1);
+    if (r.axis != "dX" && r.axis != "dY" && r.axis != "dZ") return std::nullopt;
+    long n = 0;
+    if (!readInteger(name.substr(dot1 + 1, dot2 - dot1 - 1), 1, RoomCabinetSettings::kSourcesPerGroup, n).empty())
+        return std::nullopt;
+    r.index = static_cast<int>(n) - 1;
+    for (const auto& [group, id] : kGroups) {
+        if (name.substr(0, dot1) != group) continue;
+        r.group = id;
+        return r;
+    }
+    return std::nullopt;
+}
+
+std::string setRoomSource(Context& c, const RoomSourceName& n, std::string_view v) {
+    double x = 0.0;
+    if (auto e = readNumber(v, -10.0, 10.0, x); !e.empty()) return e;
+    SourcePosition& p = roomOf(c).source(n.group, n.index);
+    (n.axis == "dX" ? p.dX : n.axis == "dY" ? p.dY : p.dZ) = x;
+    return {};
+}
+
+TStepResponse& transientOf(Context& c) {
+    return c.box.transientResponse();
+}
+
 const Setting kSettings[] = {
     // The measurement setup.
     {"setup.points",
@@ -531,6 +617,125 @@ const Setting kSettings[] = {
          abrOf(c).setNonLinear(on);
          return std::string();
      }},
+
+    // The room and cabinet model: lengths in m, switches, absorption coefficients 0 .. 1.
+    {"room.height", setRoomLength<&RoomCabinetSettings::roofHeight, 0.1, 100.0>},
+    {"room.depth", setRoomLength<&RoomCabinetSettings::roomDepth, 0.1, 100.0>},
+    {"room.width", setRoomLength<&RoomCabinetSettings::roomWidth, 0.1, 100.0>},
+    {"room.speakerX", setRoomLength<&RoomCabinetSettings::speakerX, 0.0, 100.0>},
+    {"room.speakerY", setRoomLength<&RoomCabinetSettings::speakerY, 0.0, 100.0>},
+    {"room.speakerZ", setRoomLength<&RoomCabinetSettings::speakerZ, 0.0, 100.0>},
+    {"room.listenerX", setRoomLength<&RoomCabinetSettings::listenerX, 0.0, 100.0>},
+    {"room.listenerY", setRoomLength<&RoomCabinetSettings::listenerY, 0.0, 100.0>},
+    {"room.listenerZ", setRoomLength<&RoomCabinetSettings::listenerZ, 0.0, 100.0>},
+    {"room.baffleWidth", setRoomLength<&RoomCabinetSettings::baffleWidth, 0.01, 10.0>},
+    {"room.baffleHeight", setRoomLength<&RoomCabinetSettings::baffleHeight, 0.01, 10.0>},
+    {"room.reflect.speakerBackWall", setReflection<&RoomSurfaces<std::uint8_t>::speakerBackWall>},
+    {"room.reflect.leftWall", setReflection<&RoomSurfaces<std::uint8_t>::leftWall>},
+    {"room.reflect.rightWall", setReflection<&RoomSurfaces<std::uint8_t>::rightWall>},
+    {"room.reflect.floor", setReflection<&RoomSurfaces<std::uint8_t>::floor>},
+    {"room.reflect.ceiling", setReflection<&RoomSurfaces<std::uint8_t>::ceiling>},
+    {"room.reflect.listenerBackWall", setReflection<&RoomSurfaces<std::uint8_t>::listenerBackWall>},
+    {"room.absorb.speakerBackWall", setAbsorption<&RoomSurfaces<double>::speakerBackWall>},
+    {"room.absorb.leftWall", setAbsorption<&RoomSurfaces<double>::leftWall>},
+    {"room.absorb.rightWall", setAbsorption<&RoomSurfaces<double>::rightWall>},
+    {"room.absorb.floor", setAbsorption<&RoomSurfaces<double>::floor>},
+    {"room.absorb.ceiling", setAbsorption<&RoomSurfaces<double>::ceiling>},
+    {"room.absorb.listenerBackWall", setAbsorption<&RoomSurfaces<double>::listenerBackWall>},
+    {"room.edges", setRoomFlag<&RoomCabinetSettings::cabinetEdges>},
+    {"room.summation",
+     [](Context& c, std::string_view v) {
+         double x = 0.0;
+         if (auto e = readNumber(v, 0.0, 10.0, x); !e.empty()) return e;
+         roomOf(c).summationFactor = x;
+         return std::string();
+     }},
+    {"room.mode",
+     [](Context& c, std::string_view v) {
+         if (v != "impact" && v != "response") return quoted(v) + " is not one of impact, response";
+         roomOf(c).setDisplayMode(v == "impact" ? TRoomCabinet::kShowImpact : TRoomCabinet::kShowResponse);
+         return std::string();
+     }},
+    {"room.smoothing", setRoomFlag<&RoomCabinetSettings::thirdOctaveSmoothing>},
+    {"room.normalized", setRoomFlag<&RoomCabinetSettings::normalizedTo1m>},
+    {"room.measured",
+     [](Context& c, std::string_view v) {
+         TRoomCabinet& r = roomOf(c);
+         r.setMeasuredFile(v);
+         r.measuredInUse = 1;
+         // The reader has told the host why it refused the file.
+         return refusedUnless(r.ReadMeasuredData(&c.ui), "the file could not be read");
+     }},
+    {"room.measuredDisabled", setRoomFlag<&RoomCabinetSettings::measuredDisabled>},
+    {"room.transition",
+     [](Context& c, std::string_view v) {
+         long f = 0;
+         if (auto e = readInteger(v, TRoomCabinet::kMinTransitionFrequency, TRoomCabinet::kMaxTransitionFrequency, f);
+             !e.empty())
+             return e;
+         roomOf(c).transitionFrequency = static_cast<std::int16_t>(f);
+         return std::string();
+     }},
+    {"room.autoLevel", setRoomFlag<&RoomCabinetSettings::autoLevelOffset>},
+    {"room.levelOffset",
+     [](Context& c, std::string_view v) {
+         double x = 0.0;
+         if (auto e = readNumber(v, -100.0, 100.0, x); !e.empty()) return e;
+         roomOf(c).levelOffsetDb = x;
+         roomOf(c).levelFactor = std::pow(10.0, x / 20.0);
+         return std::string();
+     }},
+
+    // The transient response window.
+    {"transient.signal",
+     [](Context& c, std::string_view v) {
+         static constexpr std::pair<std::string_view, std::int16_t> kSignals[] = {
+             {"impulse", TStepResponse::kImpulse}, {"step", TStepResponse::kStep}, {"burst", TStepResponse::kToneBurst}};
+         for (const auto& [name, signal] : kSignals) {
+             if (v != name) continue;
+             transientOf(c).inputSignal = signal;
+             return std::string();
+         }
+         return quoted(v) + " is not one of impulse, step, burst";
+     }},
+    {"transient.burstFrequency",
+     [](Context& c, std::string_view v) {
+         double x = 0.0;
+         if (auto e = readNumber(v, TStepResponse::kMinBurstFrequency, TStepResponse::kMaxBurstFrequency, x);
+             !e.empty())
+             return e;
+         transientOf(c).burstFrequency = x;
+         return std::string();
+     }},
+    {"transient.burstPeriods",
+     [](Context& c, std::string_view v) {
+         long n = 0;
+         if (auto e = readInteger(v, TStepResponse::kMinBurstPeriods, TStepResponse::kMaxBurstPeriods, n); !e.empty())
+             return e;
+         transientOf(c).burstPeriods = static_cast<std::int16_t>(n);
+         return std::string();
+     }},
+    {"transient.resolution",
+     [](Context& c, std::string_view v) {
+         // In s, as every --set value; the window offers seven steps.
+         double x = 0.0;
+         std::string offered;
+         for (std::size_t i = 0; i < TStepResponse::kResolutions.size(); ++i) {
+             const double dt = TStepResponse::kResolutions[i];
+             if (readNumber(v, 0.0, kHuge, x).empty() && std::fabs(x * 1000.0 - dt) < 1e-9 * dt) {
+                 (void)transientOf(c).setResolutionIndex(static_cast<int>(i));
+                 return std::string();
+             }
+             offered += (i ? ", " : "") + strprintf("%g", dt / 1000.0);
+         }
+         return quoted(v) + " is not one of " + offered;
+     }},
+    {"transient.zoom", [](Context& c, std::string_view v) {
+         bool on = false;
+         if (auto e = readFlag(v, on); !e.empty()) return e;
+         transientOf(c).zoom = on ? 1 : 0;
+         return std::string();
+     }},
 };
 
 const Setting* findSetting(std::string_view name) {
@@ -657,6 +862,16 @@ const ExportKindEntry kExportKinds[] = {
          return exportKind(c, static_cast<int>(BoxExportKind::GroupDelay), p);
      },
      [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.groupDelayWindow(); }},
+    {"room", nullptr,
+     [](ExportContext& c, const std::string& p) {
+         return exportKind(c, static_cast<int>(BoxExportKind::SplRoom), p);
+     },
+     [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.roomCabinet().window(); }},
+    {"transient", nullptr,
+     [](ExportContext& c, const std::string& p) {
+         return exportKind(c, static_cast<int>(BoxExportKind::Transient), p);
+     },
+     [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.transientResponse().window(); }},
     {"excursion", nullptr,
      [](ExportContext& c, const std::string& p) {
          return exportExtra(c, p, "Cone excursion", "   Hz\t\tmm", c.box.front().excursion.data());
@@ -1112,6 +1327,15 @@ int applySettings(TBoxEmbryo& box, UiHost& ui, const std::vector<std::string>& s
         const bool rear = name.starts_with(kRearPrefix);
         const Setting* setting =
             findSetting(rear ? std::string(kDriverPrefix) + name.substr(kRearPrefix.size()) : name);
+        if (const auto source = setting ? std::nullopt : roomSourceName(name)) {
+            Context context{box, box.front(), ui};
+            if (const std::string why = setRoomSource(context, *source, std::string_view(s).substr(eq + 1));
+                !why.empty()) {
+                err << "harlox-cli: --set " << name << ": " << why << '\n';
+                return 1;
+            }
+            continue;
+        }
         if (!setting) {
             err << "harlox-cli: unknown setting '" << name
                 << "' (see 'harlox-cli box --help' for the names)\n";
@@ -1247,7 +1471,10 @@ void addActionOptions(CLI::App& command, ProjectActions& a) {
                     "NAME=VALUE in SI units, applied in the order given; a setting the type does not have is "
                     "refused. rear.* (the reflex bandpass's rear configuration) take the names of driver.*. "
                     "Names: " +
-                        joinNames(boxSettingNames()))
+                        joinNames(boxSettingNames()) +
+                        ", and room.GROUP.N.dX|dY|dZ, the place on the baffle of element N of the group "
+                        "driver, radiator, port or port2. room.absorb.* are absorption coefficients 0 .. 1, room.mode is "
+                        "impact or response, transient.signal impulse, step or burst")
         ->allow_extra_args(false); // one NAME=VALUE per --set: a positional may follow
     command.add_flag(
         "--quickbox", a.quickBox,

@@ -196,6 +196,8 @@ TEST_F(BoxCommandTest, EverySettingReachesTheModel) {
     for (const std::string_view name : boxSettingNames()) {
         // The elements a bass reflex box does not have: see OtherTypesSettingsReachTheModel.
         if (name.starts_with("box2.") || name.starts_with("port2.") || name.starts_with("abr.")) continue;
+        // The room and the transient response: see RoomAndTransientSettingsShapeTheirCurves.
+        if (name.starts_with("room.") || name.starts_with("transient.")) continue;
         std::string value;
         ASSERT_TRUE(values >> value) << "no value for " << name;
         const std::string set = std::string(name) + "=" + value;
@@ -254,6 +256,87 @@ TEST_F(BoxCommandTest, ExportsWriteEachKindInTheFormatOfTheExtension) {
         const std::string text = fileText(dir.file(file));
         EXPECT_EQ(text.rfind(head, 0), 0u) << kind;
         EXPECT_NE(text.find(strprintf("\r\n %f\t%f", f[6], y[6])), std::string::npos) << kind;
+    }
+}
+
+// Each room and transient setting moves the curve it belongs to (and only that one), and
+// both windows export and plot.
+TEST_F(BoxCommandTest, RoomAndTransientSettingsShapeTheirCurves) {
+    const std::string room = dir.file("r.fmp"), transient = dir.file("t.fmp");
+    const auto curves = [&](std::vector<std::string> sets) {
+        BoxOptions o = boxWith("closed", std::move(sets), {"room=" + room, "transient=" + transient});
+        o.actions.datasheet = false;
+        EXPECT_EQ(run(o), 0) << err.str();
+        return std::pair{fileText(room), fileText(transient)};
+    };
+    const auto base = curves({});
+    ASSERT_EQ(base.first.rfind("Acoustic on Axis Response in Room/Cabinet\r\n   Hz", 0), 0u) << base.first.substr(0, 80);
+    ASSERT_EQ(base.second.rfind("Impulse response\r\n   ms", 0), 0u) << base.second.substr(0, 80);
+    struct Case {
+        const char* set;
+        bool room, transient;
+    };
+    const Case cases[] = {
+        {"room.height=3.1", true, false},        {"room.depth=5", true, false},
+        {"room.width=5", true, false},           {"room.speakerX=1.2", true, false},
+        {"room.speakerY=0.3", true, false},      {"room.speakerZ=0.9", true, false},
+        {"room.listenerX=1.5", true, false},     {"room.listenerY=1.3", true, false},
+        {"room.listenerZ=3", true, false},       {"room.baffleWidth=0.5", true, false},
+        {"room.baffleHeight=0.5", true, false},  {"room.reflect.speakerBackWall=0", true, false},
+        {"room.reflect.leftWall=0", true, false}, {"room.reflect.rightWall=0", true, false},
+        {"room.reflect.floor=0", true, false},   {"room.reflect.ceiling=0", true, false},
+        {"room.reflect.listenerBackWall=0", true, false},
+        {"room.absorb.speakerBackWall=0.5", true, false},
+        {"room.absorb.leftWall=0.5", true, false}, {"room.absorb.rightWall=0.5", true, false},
+        {"room.absorb.floor=0.5", true, false},  {"room.absorb.ceiling=0.5", true, false},
+        {"room.absorb.listenerBackWall=0.5", true, false},
+        {"room.edges=0", true, false},           {"room.summation=0.5", true, false},
+        {"room.mode=impact", true, false},       {"room.smoothing=1", true, false},
+        {"room.normalized=1", true, false},      {"room.driver.1.dY=0.2", true, false},
+        {"room.port.1.dY=0.2", false, false}, // a closed box has no port
+        {"room.measuredDisabled=1", false, false}, {"room.transition=100", false, false}, // no measured file
+        {"room.autoLevel=0", false, false},      {"room.levelOffset=3", false, false},
+        {"transient.signal=step", false, true},  {"transient.burstFrequency=100", false, false},
+        {"transient.burstPeriods=5", false, false}, {"transient.resolution=0.0001", false, true},
+        {"transient.zoom=1", false, true},
+    };
+    std::set<std::string> tested;
+    for (const Case& c : cases) {
+        const auto got = curves({c.set});
+        EXPECT_EQ(got.first != base.first, c.room) << c.set;
+        EXPECT_EQ(got.second != base.second, c.transient) << c.set;
+        const std::string set = c.set;
+        tested.insert(set.substr(0, set.find('=')));
+    }
+    for (const std::string_view name : boxSettingNames()) {
+        if (name.starts_with("room.") || name.starts_with("transient.")) {
+            EXPECT_TRUE(tested.contains(std::string(name)) || name == "room.measured") << name;
+        }
+    }
+
+    // The tone burst, and the measured room data spliced in below its transition.
+    const std::string meas = dir.file("room.frd");
+    std::ofstream(meas) << "10 60 0\n20000 60 0\n";
+    const auto burst = curves({"transient.signal=burst", "transient.burstFrequency=100", "room.measured=" + meas});
+    EXPECT_NE(burst.second.find("Tone burst resp. 100.0 Hz, 3 periods"), std::string::npos);
+    EXPECT_NE(burst.first, base.first);
+
+    BoxOptions plots = boxWith("closed", {}, {});
+    plots.actions.datasheet = false;
+    plots.actions.plots = {"room=" + dir.file("r.png"), "transient=" + dir.file("t.svg")};
+    ASSERT_EQ(run(plots), 0) << err.str();
+    EXPECT_GT(std::filesystem::file_size(dir.file("r.png")), 1000u);
+    EXPECT_GT(std::filesystem::file_size(dir.file("t.svg")), 1000u);
+
+    for (const auto& [set, message] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"room.mode=sideways", "'sideways' is not one of impact, response"},
+             {"room.absorb.floor=1.5", "the value must lie between 0 and 1"},
+             {"transient.resolution=0.0003", "'0.0003' is not one of 2.5e-05, 5e-05, 0.0001"},
+             {"transient.signal=noise", "is not one of impulse, step, burst"},
+             {"room.driver.10.dX=0.1", "unknown setting 'room.driver.10.dX'"},
+             {"room.measured=" + dir.file("none.frd"), "--set room.measured: the file could not be read"}}) {
+        EXPECT_EQ(run(boxWith("closed", {set})), 1) << set;
+        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
     }
 }
 
