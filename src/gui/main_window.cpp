@@ -3,6 +3,7 @@
 #include "app/box_factory.h"
 #include "app/command_table.h"
 #include "box/box_embryo.h"
+#include "box/room_cabinet.h"
 #include "core/binary_io.h"
 #include "core/command_ids.h"
 #include "core/diagram_model.h"
@@ -797,9 +798,12 @@ void TMainWindow::printWindow() {
 
 void TMainWindow::printDiagrams() {
     if (!box_ || !windows_) return;
+    // SPL, room, impedance, excursion, transient, group delay, then the type's own windows.
     std::vector<const DiagramModel*> pick;
     for (const DiagramModel* m : projectDiagrams(*box_))
         pick.push_back(m);
+    pick.insert(pick.begin() + 1, &box_->roomCabinet().window());
+    pick.insert(pick.begin() + 4, &box_->transientResponse().window());
     TPrintDiagramsDialog dialog(this, host_, pick, windows_->printSettings);
     if (execDialog(dialog) != TBaseDialog::ResultOk) return;
     windows_->printSettings = dialog.settings();
