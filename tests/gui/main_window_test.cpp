@@ -1,6 +1,7 @@
 // The desktop program driven as the user drives it: the real main window, its menus and
 // dialogs, with a scripted host standing in for message boxes and file selectors.
 #include "gui/main_window.h"
+#include "main_window_fixture.h"
 
 #include "app/app_config.h"
 #include "app/command_table.h"
@@ -61,16 +62,10 @@ int pdfPageCount(const std::string& path) {
     return static_cast<int>(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?!s)"))));
 }
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::MainWindowFixture {
 protected:
-    void SetUp() override {
-        oldProgramDirectory = programDirectory();
-        setProgramDirectory(dir.path());
-        setPreferencesDirectory(dir.path());
-        sharedSetup().setValuesToDefaults();
-        sharedSetup().setupChanged = 1;
+    void configureHooks() override {
         setWarningBeepHook([this] { ++beeps; });
-        hooks.showStartDialog = false;
         hooks.execDialog = [this](QDialog& d) {
             dialogs.emplace_back(d.metaObject()->className());
             return answerDialog ? answerDialog(d) : 1;
@@ -80,22 +75,15 @@ protected:
             p.setOutputFileName(QString::fromStdString(pdfPath));
             return !pdfPath.empty();
         };
-        window = std::make_unique<TMainWindow>(host, hooks);
-        window->show();
     }
     void TearDown() override {
-        window.reset();
+        MainWindowFixture::TearDown();
         setWarningBeepHook({});
-        setPreferencesDirectory("");
-        setProgramDirectory(oldProgramDirectory);
     }
 
     // New > Box with the built-in unit, calculated.
     TBoxEmbryo& newProjectWithUnit(int command) {
-        TSpkData unit;
-        unit.SetDefault();
-        EXPECT_TRUE(unit.Save(dir.file("unit.unt")));
-        host.files.push_back(dir.file("unit.unt"));
+        host.files.push_back(unitPath());
         window->runCommand(command);
         host.runPosted();
         EXPECT_NE(window->boxProject(), nullptr);
@@ -108,10 +96,6 @@ protected:
     void activate(QWidget* content) {
         window->mdiArea()->setActiveSubWindow(window->projectWindows()->subWindowOf(content));
     }
-    bool enabled(int id) const {
-        const QAction* a = window->commandAction(id);
-        return a && a->isVisible() && a->isEnabled();
-    }
     // The modeless dialog a command opened.
     template <class T> T* openDialog() const { return window->findChildren<T*>().value(0); }
     // Ends a modeless dialog with Cancel and lets it go.
@@ -121,15 +105,9 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    std::string oldProgramDirectory;
-    test::TempDir dir;
-    test::ScriptedUiHost host;
-    MainWindowHooks hooks;
-    std::function<int(QDialog&)> answerDialog;
     std::vector<std::string> dialogs;
     std::string pdfPath;
     int beeps = 0;
-    std::unique_ptr<TMainWindow> window;
 };
 
 TEST_F(MainWindowTest, MenusFollowTheCommandTableAndTheCommandStates) {

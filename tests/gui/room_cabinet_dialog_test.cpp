@@ -1,4 +1,5 @@
 #include "gui/room_cabinet_dialog.h"
+#include "main_window_fixture.h"
 
 #include "app/project_types.h"
 #include "box/abr_box.h"
@@ -376,39 +377,7 @@ TEST_F(RoomCabinetDialogTest, ElementListNamesTheRadiatingElementsOfEachType) {
 }
 
 // The Room & Cabinet command of the main window, for every box type.
-class RoomCabinetCommandTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        oldProgramDirectory = programDirectory();
-        setProgramDirectory(dir.path());
-        setPreferencesDirectory(dir.path());
-        sharedSetup().setValuesToDefaults();
-        sharedSetup().setupChanged = 1;
-        hooks.showStartDialog = false;
-        hooks.execDialog = [](QDialog&) { return 1; };
-        window = std::make_unique<TMainWindow>(host, hooks);
-        window->show();
-        TSpkData unit;
-        unit.SetDefault();
-        ASSERT_TRUE(unit.Save(dir.file("unit.unt")));
-    }
-    void TearDown() override {
-        window.reset();
-        setPreferencesDirectory("");
-        setProgramDirectory(oldProgramDirectory);
-        sharedSetup().setValuesToDefaults();
-    }
-    bool enabled(int id) const {
-        const QAction* a = window->commandAction(id);
-        return a && a->isVisible() && a->isEnabled();
-    }
-
-    std::string oldProgramDirectory;
-    test::TempDir dir;
-    test::ScriptedUiHost host;
-    MainWindowHooks hooks;
-    std::unique_ptr<TMainWindow> window;
-};
+class RoomCabinetCommandTest : public test::MainWindowFixture {};
 
 TEST_F(RoomCabinetCommandTest, OpensTheDialogAndShowsTheRoomWindowForEveryType) {
     const int newCommands[] = {cmd::NewClosed,        cmd::NewBassReflex,      cmd::NewBassReflexDT,

@@ -1,4 +1,5 @@
 #include "gui/step_resp_dialog.h"
+#include "main_window_fixture.h"
 
 #include "box/box_embryo.h"
 #include "box/closed_box.h"
@@ -206,28 +207,8 @@ TEST_F(StepRespDialogTest, ToneBurstPictures) {
 
 // ---- in the main window ----------------------------------------------------------------------
 
-class StepRespWindowTest : public ::testing::Test {
+class StepRespWindowTest : public test::MainWindowFixture {
 protected:
-    void SetUp() override {
-        oldProgramDirectory = programDirectory();
-        setProgramDirectory(dir.path());
-        setPreferencesDirectory(dir.path() + "/");
-        sharedSetup().setValuesToDefaults();
-        sharedSetup().setupChanged = 1;
-        hooks.showStartDialog = false;
-        hooks.execDialog = [](QDialog&) { return 1; };
-        window = std::make_unique<TMainWindow>(host, hooks);
-        window->show();
-        TSpkData unit;
-        unit.SetDefault();
-        ASSERT_TRUE(unit.Save(dir.file("unit.unt")));
-    }
-    void TearDown() override {
-        window.reset();
-        setPreferencesDirectory("");
-        setProgramDirectory(oldProgramDirectory);
-        sharedSetup().setValuesToDefaults();
-    }
     TBoxEmbryo& newProject(int command) {
         host.answers.push_back(MessageResult::No); // the project before is not saved
         host.files.push_back(dir.file("unit.unt"));
@@ -238,16 +219,6 @@ protected:
         host.answers.clear();
         return *window->boxProject();
     }
-    bool enabled(int id) const {
-        const QAction* a = window->commandAction(id);
-        return a && a->isVisible() && a->isEnabled();
-    }
-
-    std::string oldProgramDirectory;
-    test::TempDir dir;
-    test::ScriptedUiHost host;
-    MainWindowHooks hooks;
-    std::unique_ptr<TMainWindow> window;
 };
 
 TEST_F(StepRespWindowTest, EveryBoxTypeHasTheCommandTheWindowAndTheExport) {
