@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstddef>
 #include <fcntl.h>
 #include <limits>
@@ -107,13 +108,34 @@ public:
         return true;
     }
 
+    [[nodiscard]] std::uintmax_t bytes() const { return total_; }
+    [[nodiscard]] std::uintmax_t nulBytes() const { return nul_; }
+    [[nodiscard]] std::uintmax_t controlBytes() const { return control_; }
+    [[nodiscard]] bool cutOff() const { return cutOff_; }
+
 private:
+    void countControlBytes() {
+        for (std::size_t k = 0; k < len_; ++k) {
+            const auto c = static_cast<unsigned char>(buffer_[k]);
+            if (c >= 0x20) continue;
+            // Text files hold TAB, LF, CR, the odd VT or FF, and DOS's end-of-file ^Z.
+            if (c == 0)
+                ++nul_;
+            else if (c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f' && c != 0x1a)
+                ++control_;
+        }
+    }
+
     int peek() {
         if (pos_ == len_ && !fill()) return -1;
         return static_cast<unsigned char>(buffer_[pos_]);
     }
     bool fill() {
-        if (ended_ || total_ >= kMaxMeasuredFileBytes) return false;
+        if (ended_) return false;
+        if (total_ >= kMaxMeasuredFileBytes) {
+            cutOff_ = true;
+            return false;
+        }
         const std::size_t want = static_cast<std::size_t>(
             std::min<std::uintmax_t>(buffer_.size(), kMaxMeasuredFileBytes - total_));
         for (;;) {
@@ -126,6 +148,7 @@ private:
             total_ += static_cast<std::uintmax_t>(n);
             len_ = static_cast<std::size_t>(n);
             pos_ = 0;
+            countControlBytes();
             return true;
         }
     }
@@ -135,23 +158,51 @@ private:
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
     std::uintmax_t total_ = 0;
+    std::uintmax_t nul_ = 0;
+    std::uintmax_t control_ = 0;
     bool ended_ = false;
+    bool cutOff_ = false;
 };
 
-// The line reader: remembers the magnitude of the previous line for lines without one.
+// The line reader: remembers the magnitude of the previous line for lines without one, and
+// keeps the figures of the report as it goes.
 class LineReader {
 public:
-    explicit LineReader(int fd) : pieces_(fd) {}
+    LineReader(int fd, MeasuredReadReport& report) : pieces_(fd), report_(report) {}
 
     bool next(MeasuredLine& line) {
         if (!pieces_.next(piece_)) return false;
         line = parseMeasuredLine(piece_, magnitude_);
         magnitude_ = line.magnitude;
+        if (line.frequency != 0.0) {
+            ++report_.dataLines;
+            report_.maxFields = std::max(report_.maxFields, line.fields);
+            report_.highestFrequency = std::max(report_.highestFrequency, line.frequency);
+        }
         return true;
+    }
+
+    // The text of the line read last, for the header of the report.
+    void keepAsHeader() {
+        constexpr std::size_t kHeaderLimit = 2048;
+        std::string& h = report_.header;
+        for (char c : piece_) {
+            if (h.size() >= kHeaderLimit) return;
+            h += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        if (h.size() < kHeaderLimit) h += '\n';
+    }
+
+    void finish() {
+        report_.bytes = pieces_.bytes();
+        report_.nulBytes = pieces_.nulBytes();
+        report_.controlBytes = pieces_.controlBytes();
+        report_.cutOff = pieces_.cutOff();
     }
 
 private:
     PieceReader pieces_;
+    MeasuredReadReport& report_;
     std::string piece_;
     double magnitude_ = 0.0;
 };
@@ -257,6 +308,7 @@ MeasuredLine parseMeasuredLine(std::string_view piece, double previousMagnitude)
     }
 
     MeasuredLine line;
+    line.fields = static_cast<int>(count);
     line.magnitude = previousMagnitude;
     if (count >= 1) {
         const double f = measuredFieldValue(fields[0]);
@@ -278,23 +330,23 @@ std::string measuredOpenFailureText(const std::string& triedPath) {
     return "Could not open file : " + triedPath + "\nCheck if path and filename is correct.";
 }
 
-MeasuredReadResult readMeasuredCurve(const std::string& path, MeasuredKind kind, const double* f, int n,
-                                     Complex* out) {
-    const FileDescriptor file(openRegularFile(path));
-    if (file.get() < 0) return MeasuredReadResult::CannotOpen;
-    n = std::min(n, kMaxPoints);
-    if (f == nullptr || out == nullptr || n <= 0) return MeasuredReadResult::NoData;
+namespace {
 
-    std::array<double, kMaxPoints> lnf{};
-    for (int i = 0; i < n; ++i)
-        lnf[static_cast<std::size_t>(i)] = std::log(f[i]);
+// Steps 2 to 5 of a read: the file is open, the grid valid.
+MeasuredReadResult resample(LineReader& reader, const MeasuredReadSpec& spec, const double* lnf,
+                            Complex* out) {
+    const MeasuredKind kind = spec.kind;
+    const double* f = spec.grid.f;
+    const int n = std::min(spec.grid.n, kMaxPoints);
+    const bool lastBelow = spec.bracket == MeasuredBracket::LastBelow;
 
-    LineReader reader(file.get());
     MeasuredLine line;
     // Header, comment and blank lines carry no frequency.
-    do {
+    for (;;) {
         if (!reader.next(line)) return MeasuredReadResult::NoData;
-    } while (line.frequency == 0.0);
+        if (line.frequency != 0.0) break;
+        reader.keepAsHeader();
+    }
 
     // Below the file's first frequency the curve holds the first measured value.
     MeasuredLine current = line;
@@ -307,7 +359,8 @@ MeasuredReadResult readMeasuredCurve(const std::string& path, MeasuredKind kind,
     Point lower;
     for (; i < n; ++i) {
         if (current.frequency <= f[i]) {
-            // Bracket f[i] by the last line at or below it and the first line above it.
+            // The current line becomes the lower neighbour; the lines up to the first one
+            // above f[i] are passed over (or, bracketing, the last of them is taken).
             lower = pointOf(current);
             bool ended = false;
             for (;;) {
@@ -317,7 +370,7 @@ MeasuredReadResult readMeasuredCurve(const std::string& path, MeasuredKind kind,
                 }
                 if (line.frequency == 0.0) continue;
                 if (line.frequency > f[i]) break;
-                lower = pointOf(line);
+                if (lastBelow) lower = pointOf(line);
             }
             if (ended) break;
             current = line;
@@ -325,7 +378,7 @@ MeasuredReadResult readMeasuredCurve(const std::string& path, MeasuredKind kind,
         }
         const double span = upper.lnF - lower.lnF;
         // Two frequencies so close that their logarithms coincide: the grid point sits on both.
-        double t = span > 0.0 ? (lnf[static_cast<std::size_t>(i)] - lower.lnF) / span : 0.0;
+        double t = span > 0.0 ? (lnf[i] - lower.lnF) / span : 0.0;
         t = t >= 0.0 ? std::min(t, 1.0) : 0.0; // also catches a NaN from a grid frequency <= 0
         const double magnitude =
             std::clamp((1.0 - t) * lower.magnitude + t * upper.magnitude, -kLargest, kLargest);
@@ -347,6 +400,124 @@ MeasuredReadResult readMeasuredCurve(const std::string& path, MeasuredKind kind,
             out[i] = last;
     }
     return MeasuredReadResult::Loaded;
+}
+
+bool contains(std::string_view text, std::string_view word) {
+    return text.find(word) != std::string_view::npos;
+}
+
+std::string frequencyText(double hz) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%g", hz);
+    return buffer;
+}
+
+} // namespace
+
+MeasuredReadReport readMeasuredCurve(const std::string& path, const MeasuredReadSpec& spec, Complex* out) {
+    MeasuredReadReport report;
+    const FileDescriptor file(openRegularFile(path));
+    if (file.get() < 0) {
+        report.result = MeasuredReadResult::CannotOpen;
+        return report;
+    }
+    const int n = std::min(spec.grid.n, kMaxPoints);
+    if (spec.grid.f == nullptr || out == nullptr || n <= 0) return report;
+
+    const double* lnf = spec.grid.lnf;
+    std::array<double, kMaxPoints> own{};
+    if (lnf == nullptr) {
+        for (int i = 0; i < n; ++i)
+            own[static_cast<std::size_t>(i)] = std::log(spec.grid.f[i]);
+        lnf = own.data();
+    }
+
+    LineReader reader(file.get(), report);
+    report.result = resample(reader, spec, lnf, out);
+    reader.finish();
+    return report;
+}
+
+MeasuredReadResult readMeasuredCurve(const std::string& path, MeasuredKind kind, const double* f, int n,
+                                     Complex* out) {
+    MeasuredReadSpec spec;
+    spec.kind = kind;
+    spec.grid = {f, nullptr, n};
+    spec.bracket = MeasuredBracket::LastBelow;
+    return readMeasuredCurve(path, spec, out).result;
+}
+
+bool measuredLooksBinary(const MeasuredReadReport& report) {
+    return report.nulBytes > 0 || report.controlBytes * 64 > report.bytes;
+}
+
+MeasuredColumns measuredColumns(const MeasuredReadReport& report) {
+    const std::string_view h = report.header;
+    if (report.maxFields <= 1) return MeasuredColumns::FrequencyOnly;
+    if (contains(h, "group delay") || contains(h, "groupdelay") || contains(h, "group-delay") ||
+        contains(h, "grpdelay"))
+        return report.maxFields >= 3 ? MeasuredColumns::GroupDelay : MeasuredColumns::NoPhase;
+    if (report.maxFields >= 3) return MeasuredColumns::Full;
+    // Two columns: a title that names a phase and no magnitude is the phase half of a pair.
+    const bool namesPhase = contains(h, "phase") || contains(h, "deg");
+    bool namesMagnitude = false;
+    for (const char* word : {"mag", "db", "spl", "ampl", "level", "ohm", "imp", "|z|", "resp"})
+        namesMagnitude = namesMagnitude || contains(h, word);
+    return namesPhase && !namesMagnitude ? MeasuredColumns::PhaseOnly : MeasuredColumns::NoPhase;
+}
+
+std::string measuredNoDataText(const std::string& name, const MeasuredReadReport& report,
+                               double lowestGridFrequency) {
+    const std::string layout =
+        "\nEach data line must begin with the frequency in Hz, then the magnitude and the phase in degrees, "
+        "separated by blanks or tabs.";
+    if (report.bytes == 0) return "The file " + name + " is empty.";
+    if (measuredLooksBinary(report)) return measuredBinaryText(name);
+    std::string text;
+    if (report.dataLines == 0) {
+        text = "No line of " + name + " begins with a frequency above 0 Hz." + layout;
+    } else {
+        text = "All frequencies in " + name + " (the highest is " + frequencyText(report.highestFrequency) +
+               " Hz) lie at or below " + frequencyText(lowestGridFrequency) +
+               " Hz, the lowest frequency calculated.";
+    }
+    if (report.cutOff)
+        text +=
+            "\nOnly the first " + std::to_string(kMaxMeasuredFileBytes / (1024 * 1024)) + " MB were read.";
+    return text;
+}
+
+std::string measuredBinaryText(const std::string& name) {
+    return "The file " + name +
+           " is not a plain text file (it holds NUL or other control bytes).\nSave the measurement as plain "
+           "text (not Unicode) with lines of frequency, magnitude and phase.";
+}
+
+std::string measuredColumnsText(const std::string& name, MeasuredColumns columns) {
+    const std::string join = "Join the magnitude and phase files into one file with lines of frequency, "
+                             "magnitude and phase.";
+    switch (columns) {
+    case MeasuredColumns::Full:
+        return {};
+    case MeasuredColumns::NoPhase:
+        return "The file " + name +
+               " has no phase column: the phase is 0 at every frequency.\nIf the phase was "
+               "exported to a separate file, join the two into one file with lines of frequency, magnitude "
+               "and "
+               "phase.";
+    case MeasuredColumns::PhaseOnly:
+        return "The file " + name +
+               " holds a phase column only (the phase half of a split magnitude/phase "
+               "export), so it has no magnitude to read.\n" +
+               join;
+    case MeasuredColumns::FrequencyOnly:
+        return "The file " + name + " holds frequencies only: its lines have no magnitude column.";
+    case MeasuredColumns::GroupDelay:
+        return "The third column of " + name +
+               " holds a group delay, not a phase in degrees.\nIt was read as "
+               "phase, so the phase is close to 0 at every frequency.";
+    }
+    return {};
 }
 
 } // namespace harlox

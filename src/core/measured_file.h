@@ -19,6 +19,47 @@ enum class MeasuredReadResult {
     CannotOpen, // the file could not be opened (or is no regular file)
 };
 
+// Which line a grid frequency between two file lines takes as its lower neighbour.
+enum class MeasuredBracket {
+    // The first line above the previous grid frequency; the lines between it and the first
+    // line above this grid frequency are passed over. The filter curves read this way.
+    PassedOver,
+    // The last line at or below the grid frequency.
+    LastBelow,
+};
+
+// The grid a curve is resampled onto: n positive, rising frequencies (n is clamped to 500)
+// and, when the caller holds them already, their natural logarithms (else computed here).
+struct MeasuredGrid {
+    const double* f = nullptr;
+    const double* lnf = nullptr;
+    int n = 0;
+};
+
+struct MeasuredReadSpec {
+    MeasuredKind kind = MeasuredKind::Spl;
+    MeasuredGrid grid;
+    MeasuredBracket bracket = MeasuredBracket::PassedOver;
+};
+
+// What one read met on its way, so that a refusal can say why. Counts cover the part of the
+// file that was read (reading ends once the grid is full).
+struct MeasuredReadReport {
+    MeasuredReadResult result = MeasuredReadResult::NoData;
+    std::uintmax_t bytes = 0;        // bytes read
+    std::uintmax_t nulBytes = 0;     // NUL bytes among them
+    std::uintmax_t controlBytes = 0; // other control bytes than TAB, LF, CR, VT, FF and ^Z
+    long dataLines = 0;              // lines with a frequency
+    int maxFields = 0;               // the most fields a line with a frequency had
+    double highestFrequency = 0.0;   // the highest frequency of a line
+    bool cutOff = false;             // the size limit ended the read
+    std::string header;              // the lines before the first data line, lower-cased, cut at 2 kB
+};
+
+// Reads and resamples as below, with the bracket rule and grid of `spec`, and reports what
+// it met.
+MeasuredReadReport readMeasuredCurve(const std::string& path, const MeasuredReadSpec& spec, Complex* out);
+
 // Reads `path` (already resolved to an openable name) and resamples it onto the grid f[0..n)
 // (positive, rising frequencies; n is clamped to 500): log-frequency interpolation between
 // the two file lines around each grid frequency, the first measured value below the file's
@@ -31,8 +72,32 @@ enum class MeasuredReadResult {
 // magnitude that overflows counts as missing (the previous line's is kept), a phase that
 // overflows counts as missing (0); an amplitude too large for a double is held at the
 // largest finite one. So every stored value is finite.
+// The lower neighbour is the last line at or below the grid frequency.
 MeasuredReadResult readMeasuredCurve(const std::string& path, MeasuredKind kind, const double* f, int n,
                                      Complex* out);
+
+// What the columns of a file hold beyond frequency, magnitude and phase, judged from the
+// header lines and the number of fields.
+enum class MeasuredColumns {
+    Full,          // frequency, magnitude, phase
+    NoPhase,       // frequency and magnitude only: the phase reads as 0
+    PhaseOnly,     // frequency and phase: the phase half of a split magnitude/phase export
+    FrequencyOnly, // a single column: there is no magnitude
+    GroupDelay,    // the third column is a group delay, not a phase
+};
+MeasuredColumns measuredColumns(const MeasuredReadReport& report);
+
+// True when the bytes read look like no text file (NUL bytes, or many control bytes).
+bool measuredLooksBinary(const MeasuredReadReport& report);
+
+// Why a read that found nothing on the grid (result NoData) found nothing, for the file
+// named `name`; `lowestGridFrequency` is the grid's first frequency.
+std::string measuredNoDataText(const std::string& name, const MeasuredReadReport& report,
+                               double lowestGridFrequency);
+
+// The refusals and notices for the column layouts above and for binary files.
+std::string measuredBinaryText(const std::string& name);
+std::string measuredColumnsText(const std::string& name, MeasuredColumns columns);
 
 // The message shown when a measured file cannot be opened (caption "Measured data").
 std::string measuredOpenFailureText(const std::string& triedPath);
@@ -50,6 +115,7 @@ struct MeasuredLine {
     double frequency = 0.0;
     double magnitude = 0.0;
     double phase = 0.0;
+    int fields = 0; // fields on the line, counted up to 3
 };
 
 // The leading decimal number of a field ("-1.5e3x" -> -1500, "1,5" -> 1, text -> 0), read

@@ -151,6 +151,41 @@ TEST_F(MeasuredFile, NoDataCannotOpenAndHostileFiles) {
     }
 }
 
+// The report a read gives back: what the header and the fields say the columns hold, and
+// what kind of bytes the file is made of.
+TEST_F(MeasuredFile, ReportJudgesTheColumnsFromHeaderAndFields) {
+    const auto report = [&](const std::string& text) {
+        std::ofstream(dir.file("curve.txt"), std::ios::binary | std::ios::trunc) << text;
+        std::vector<Complex> v(grid.size());
+        MeasuredReadSpec spec;
+        spec.grid = {grid.data(), nullptr, static_cast<int>(grid.size())};
+        return readMeasuredCurve(dir.file("curve.txt"), spec, v.data());
+    };
+    using C = MeasuredColumns;
+    for (const auto& [text, columns] :
+         {std::pair{"* Data: Impedance (ohms), Phase (degrees)\n10 7 25\n20 8 26\n"s, C::Full},
+          std::pair{"* Data: db(Response), Group Delay (sec)\n10 +65 +0.001\n"s, C::GroupDelay},
+          std::pair{"Frequency(Hz),   Phase(deg)\n 1.7, -11.7\n 20, 5\n"s, C::PhaseOnly},
+          std::pair{"Frequency(Hz),   Magnitude(dB)\n 1.7, -33.9\n 20, 5\n"s, C::NoPhase},
+          std::pair{"10 80\n"s, C::NoPhase}, std::pair{"Freq\n10\n20\n"s, C::FrequencyOnly}})
+        EXPECT_EQ(measuredColumns(report(text)), columns) << text;
+
+    const MeasuredReadReport r = report("* Title\r\nFREQ dB\r\n0 1 2\r\n10 80 5 9\r\n20 81\r\n\x01\r\n");
+    EXPECT_EQ(r.header, "* title\nfreq db\n0 1 2\n");
+    EXPECT_EQ(r.dataLines, 2);
+    EXPECT_EQ(r.maxFields, 3);
+    EXPECT_EQ(r.highestFrequency, 20.0);
+    EXPECT_EQ(r.bytes, 46u);
+    EXPECT_EQ(r.controlBytes, 1u);
+    EXPECT_TRUE(measuredLooksBinary(r)); // one control byte in 46
+    EXPECT_FALSE(measuredLooksBinary(report("\x01" + std::string(64, '\n') + "10 80\n")));
+    EXPECT_TRUE(measuredLooksBinary(report("10 80 5\n\0\n"s)));
+    EXPECT_EQ(measuredNoDataText("a.frd", report(""), 5.0), "The file a.frd is empty.");
+    EXPECT_EQ(measuredNoDataText("a.frd", report("2 80\n3 80\n"), 4.0),
+              "All frequencies in a.frd (the highest is 3 Hz) lie at or below 4 Hz, the lowest frequency "
+              "calculated.");
+}
+
 TEST_F(MeasuredFile, ReadingEndsAfterTheSizeLimit) {
     const std::string path = dir.file("huge.frd");
     for (const std::uintmax_t size : {kMaxMeasuredFileBytes - 100, kMaxMeasuredFileBytes}) {

@@ -1,0 +1,3 @@
+#include "filter/general.h"
+
+#include <gtest/gtest.h>
