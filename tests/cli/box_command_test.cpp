@@ -321,12 +321,14 @@ TEST_F(BoxCommandTest, RoomAndTransientSettingsShapeTheirCurves) {
     EXPECT_NE(burst.second.find("Tone burst resp. 100.0 Hz, 3 periods"), std::string::npos);
     EXPECT_NE(burst.first, base.first);
 
-    BoxOptions plots = boxWith("closed", {}, {});
-    plots.actions.datasheet = false;
-    plots.actions.plots = {"room=" + dir.file("r.png"), "transient=" + dir.file("t.svg")};
-    ASSERT_EQ(run(plots), 0) << err.str();
-    EXPECT_GT(std::filesystem::file_size(dir.file("r.png")), 1000u);
-    EXPECT_GT(std::filesystem::file_size(dir.file("t.svg")), 1000u);
+    if (plottingAvailable()) {
+        BoxOptions plots = boxWith("closed", {}, {});
+        plots.actions.datasheet = false;
+        plots.actions.plots = {"room=" + dir.file("r.png"), "transient=" + dir.file("t.svg")};
+        ASSERT_EQ(run(plots), 0) << err.str();
+        EXPECT_GT(std::filesystem::file_size(dir.file("r.png")), 1000u);
+        EXPECT_GT(std::filesystem::file_size(dir.file("t.svg")), 1000u);
+    }
 
     for (const auto& [set, message] : std::initializer_list<std::pair<std::string, std::string>>{
              {"room.mode=sideways", "'sideways' is not one of impact, response"},
