@@ -333,12 +333,12 @@ std::string measuredOpenFailureText(const std::string& triedPath) {
 namespace {
 
 // Steps 2 to 5 of a read: the file is open, the grid valid.
-MeasuredReadResult resample(LineReader& reader, const MeasuredReadSpec& spec, const double* lnf,
+MeasuredReadResult resample(LineReader& reader, const MeasuredReadRequest& request, const double* lnf,
                             Complex* out) {
-    const MeasuredKind kind = spec.kind;
-    const double* f = spec.grid.f;
-    const int n = std::min(spec.grid.n, kMaxPoints);
-    const bool lastBelow = spec.bracket == MeasuredBracket::LastBelow;
+    const MeasuredKind kind = request.kind;
+    const double* f = request.grid.f;
+    const int n = std::min(request.grid.n, kMaxPoints);
+    const bool lastBelow = request.bracket == MeasuredBracket::LastBelow;
 
     MeasuredLine line;
     // Header, comment and blank lines carry no frequency.
@@ -414,37 +414,37 @@ std::string frequencyText(double hz) {
 
 } // namespace
 
-MeasuredReadReport readMeasuredCurve(const std::string& path, const MeasuredReadSpec& spec, Complex* out) {
+MeasuredReadReport readMeasuredCurve(const std::string& path, const MeasuredReadRequest& request, Complex* out) {
     MeasuredReadReport report;
     const FileDescriptor file(openRegularFile(path));
     if (file.get() < 0) {
         report.result = MeasuredReadResult::CannotOpen;
         return report;
     }
-    const int n = std::min(spec.grid.n, kMaxPoints);
-    if (spec.grid.f == nullptr || out == nullptr || n <= 0) return report;
+    const int n = std::min(request.grid.n, kMaxPoints);
+    if (request.grid.f == nullptr || out == nullptr || n <= 0) return report;
 
-    const double* lnf = spec.grid.lnf;
+    const double* lnf = request.grid.lnf;
     std::array<double, kMaxPoints> own{};
     if (lnf == nullptr) {
         for (int i = 0; i < n; ++i)
-            own[static_cast<std::size_t>(i)] = std::log(spec.grid.f[i]);
+            own[static_cast<std::size_t>(i)] = std::log(request.grid.f[i]);
         lnf = own.data();
     }
 
     LineReader reader(file.get(), report);
-    report.result = resample(reader, spec, lnf, out);
+    report.result = resample(reader, request, lnf, out);
     reader.finish();
     return report;
 }
 
 MeasuredReadResult readMeasuredCurve(const std::string& path, MeasuredKind kind, const double* f, int n,
                                      Complex* out) {
-    MeasuredReadSpec spec;
-    spec.kind = kind;
-    spec.grid = {f, nullptr, n};
-    spec.bracket = MeasuredBracket::LastBelow;
-    return readMeasuredCurve(path, spec, out).result;
+    MeasuredReadRequest request;
+    request.kind = kind;
+    request.grid = {f, nullptr, n};
+    request.bracket = MeasuredBracket::LastBelow;
+    return readMeasuredCurve(path, request, out).result;
 }
 
 bool measuredLooksBinary(const MeasuredReadReport& report) {

@@ -36,7 +36,7 @@ struct MeasuredGrid {
     int n = 0;
 };
 
-struct MeasuredReadSpec {
+struct MeasuredReadRequest {
     MeasuredKind kind = MeasuredKind::Spl;
     MeasuredGrid grid;
     MeasuredBracket bracket = MeasuredBracket::PassedOver;
@@ -56,9 +56,9 @@ struct MeasuredReadReport {
     std::string header;              // the lines before the first data line, lower-cased, cut at 2 kB
 };
 
-// Reads and resamples as below, with the bracket rule and grid of `spec`, and reports what
+// Reads and resamples as below, with the bracket rule and grid of `request`, and reports what
 // it met.
-MeasuredReadReport readMeasuredCurve(const std::string& path, const MeasuredReadSpec& spec, Complex* out);
+MeasuredReadReport readMeasuredCurve(const std::string& path, const MeasuredReadRequest& request, Complex* out);
 
 // Reads `path` (already resolved to an openable name) and resamples it onto the grid f[0..n)
 // (positive, rising frequencies; n is clamped to 500): log-frequency interpolation between

@@ -55,11 +55,11 @@ bool TMeasData::ReadCurve(UiHost* ui) {
         refuse(ui, "There is no frequency grid to read " + fileName_ + " onto.");
         return false;
     }
-    MeasuredReadSpec spec;
-    spec.kind = kind_;
-    spec.grid = grid;
-    spec.bracket = MeasuredBracket::PassedOver;
-    report_ = readMeasuredCurve(path, spec, values_.data());
+    MeasuredReadRequest request;
+    request.kind = kind_;
+    request.grid = grid;
+    request.bracket = MeasuredBracket::PassedOver;
+    report_ = readMeasuredCurve(path, request, values_.data());
 
     switch (report_.result) {
     case MeasuredReadResult::CannotOpen:

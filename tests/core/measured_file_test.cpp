@@ -157,9 +157,9 @@ TEST_F(MeasuredFile, ReportJudgesTheColumnsFromHeaderAndFields) {
     const auto report = [&](const std::string& text) {
         std::ofstream(dir.file("curve.txt"), std::ios::binary | std::ios::trunc) << text;
         std::vector<Complex> v(grid.size());
-        MeasuredReadSpec spec;
-        spec.grid = {grid.data(), nullptr, static_cast<int>(grid.size())};
-        return readMeasuredCurve(dir.file("curve.txt"), spec, v.data());
+        MeasuredReadRequest request;
+        request.grid = {grid.data(), nullptr, static_cast<int>(grid.size())};
+        return readMeasuredCurve(dir.file("curve.txt"), request, v.data());
     };
     using C = MeasuredColumns;
     for (const auto& [text, columns] :
