@@ -610,12 +610,12 @@ TComp* TNet::FindComponent(std::string_view name, int* branch) {
     return nullptr;
 }
 
-void TNet::Calculate() {
+bool TNet::Calculate() {
     const TGeneral& g = General();
     const CVector& jwv = g.jw();
     for (TBranch& b : branches_)
         b.Update(jwv);
-    if (!Changed()) return;
+    if (!Changed()) return true;
 
     const int n = std::min(jwv.length(), kPoints);
     const Complex* jw = jwv.data();
@@ -738,6 +738,7 @@ void TNet::Calculate() {
         groupDelay_[n - 1] = groupDelay_[n - 2];
     }
     clearChanged();
+    return true;
 }
 
 // ---------------------------------------------------------------- record

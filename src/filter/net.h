@@ -156,7 +156,7 @@ public:
 
     // Every field to its default and the section's own design (see the section table).
     void Reset();
-    void Calculate() override;
+    bool Calculate() override;
 
     [[nodiscard]] int SectionIndex() const { return section_; }
     [[nodiscard]] SectionKind Kind() const { return kind_; }

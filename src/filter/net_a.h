@@ -219,7 +219,10 @@ public:
     // when the network is not changed. The changed flag stays for the project to clear.
     [[nodiscard]] bool Solve();
     // Solve, remembering its answer in HasResults().
-    void Calculate() override { hasResults_ = Solve(); }
+    bool Calculate() override {
+        hasResults_ = Solve();
+        return hasResults_;
+    }
     // Whether the last Calculate produced results (false: the curves are missing).
     [[nodiscard]] bool HasResults() const { return hasResults_; }
     void ClearChanged() { clearChanged(); }

@@ -24,8 +24,9 @@ public:
     TNetBase(const TNetBase&) = delete;
     TNetBase& operator=(const TNetBase&) = delete;
 
-    // Recomputes whatever the changed flags mark.
-    virtual void Calculate() = 0;
+    // Recomputes whatever the changed flags mark; false when measured curves it needs are
+    // missing (the previous results then stay).
+    virtual bool Calculate() = 0;
 
     [[nodiscard]] bool Changed() const { return changed_ != 0; }
     // The next calculation recomputes the whole network.
