@@ -356,8 +356,8 @@ void TNet::Reset() {
         br.Capacitor().value = 0.0;
     }
     calcZobel();
-    if (kind_ != HighPass) designLowPass();
-    if (kind_ != LowPass) designHighPass();
+    if (kind_ != HighPass) designSection(true);
+    if (kind_ != LowPass) designSection(false);
     markAllBranches();
     SetChanged();
 }
@@ -367,19 +367,28 @@ double TNet::designLoad() const {
     return driversInSeries != 0 ? 2.0 * Re : 0.5 * Re;
 }
 
-void TNet::designLowPass() {
+// A low-pass ladder carries series coils and shunt capacitors, a high-pass the reverse. The
+// other slope's elements already in a branch (a band-pass) stay beside the designed ones.
+void TNet::designSection(bool lowPass) {
     const double r = designLoad();
-    const double w = 2.0 * kPiExact * lowPassCutoff;
-    const int order = lowPassOrder;
+    const double w = 2.0 * kPiExact * (lowPass ? lowPassCutoff : highPassCutoff);
+    const int order = lowPass ? lowPassOrder : highPassOrder;
+    const int seriesOwn = lowPass ? TBranch::L : TBranch::C;
+    const int shuntOwn = lowPass ? TBranch::C : TBranch::L;
     std::array<bool, kLadder> other{};
     for (int b = 0; b < kLadder; ++b) {
         TBranch& br = Branch(b);
         const int t = br.GetType();
-        other[static_cast<std::size_t>(b)] = br.IsSeries() ? (t == TBranch::C || t == TBranch::LplusC)
-                                                           : (t == TBranch::L || t == TBranch::LparC);
+        other[static_cast<std::size_t>(b)] = br.IsSeries() ? (t == shuntOwn || t == TBranch::LplusC)
+                                                           : (t == seriesOwn || t == TBranch::LparC);
         const double g = order >= 1 && order <= 4 && b < order ? kLadderG[order - 1][b] : 0.0;
-        TComp& c = br.IsSeries() ? br.Inductor() : br.Capacitor();
-        c.value = g == 0.0 ? 0.0 : br.IsSeries() ? g * r / w : g / (r * w);
+        TComp& c = br.IsSeries() == lowPass ? br.Inductor() : br.Capacitor();
+        if (g == 0.0)
+            c.value = 0.0;
+        else if (lowPass)
+            c.value = br.IsSeries() ? g * r / w : g / (r * w);
+        else
+            c.value = br.IsSeries() ? 1.0 / (g * r * w) : r / (g * w);
         c.changed = 1;
     }
     for (int b = 0; b < kLadder; ++b) {
@@ -387,36 +396,9 @@ void TNet::designLowPass() {
         const bool o = other[static_cast<std::size_t>(b)];
         int t = TBranch::None;
         if (b < order)
-            t = br.IsSeries() ? (o ? TBranch::LplusC : TBranch::L) : (o ? TBranch::LparC : TBranch::C);
+            t = br.IsSeries() ? (o ? TBranch::LplusC : seriesOwn) : (o ? TBranch::LparC : shuntOwn);
         else if (o)
-            t = br.IsSeries() ? TBranch::C : TBranch::L;
-        br.SetType(t);
-    }
-}
-
-void TNet::designHighPass() {
-    const double r = designLoad();
-    const double w = 2.0 * kPiExact * highPassCutoff;
-    const int order = highPassOrder;
-    std::array<bool, kLadder> other{};
-    for (int b = 0; b < kLadder; ++b) {
-        TBranch& br = Branch(b);
-        const int t = br.GetType();
-        other[static_cast<std::size_t>(b)] = br.IsSeries() ? (t == TBranch::L || t == TBranch::LplusC)
-                                                           : (t == TBranch::C || t == TBranch::LparC);
-        const double g = order >= 1 && order <= 4 && b < order ? kLadderG[order - 1][b] : 0.0;
-        TComp& c = br.IsSeries() ? br.Capacitor() : br.Inductor();
-        c.value = g == 0.0 ? 0.0 : br.IsSeries() ? 1.0 / (g * r * w) : r / (g * w);
-        c.changed = 1;
-    }
-    for (int b = 0; b < kLadder; ++b) {
-        TBranch& br = Branch(b);
-        const bool o = other[static_cast<std::size_t>(b)];
-        int t = TBranch::None;
-        if (b < order)
-            t = br.IsSeries() ? (o ? TBranch::LplusC : TBranch::C) : (o ? TBranch::LparC : TBranch::L);
-        else if (o)
-            t = br.IsSeries() ? TBranch::L : TBranch::C;
+            t = br.IsSeries() ? shuntOwn : seriesOwn;
         br.SetType(t);
     }
 }
@@ -464,14 +446,14 @@ bool TNet::designable(int order, double cutoff) const {
 
 bool TNet::DesignLowPass() {
     if (!designable(lowPassOrder, lowPassCutoff)) return false;
-    designLowPass();
+    designSection(true);
     Edited();
     return true;
 }
 
 bool TNet::DesignHighPass() {
     if (!designable(highPassOrder, highPassCutoff)) return false;
-    designHighPass();
+    designSection(false);
     Edited();
     return true;
 }

@@ -260,8 +260,7 @@ public:
 
 private:
     [[nodiscard]] bool designable(int order, double cutoff) const;
-    void designLowPass();
-    void designHighPass();
+    void designSection(bool lowPass);
     void calcAttenuator();
     void calcZobel();
     // Which of L and C the ladder branch b may carry in this section kind.
