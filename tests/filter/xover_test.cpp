@@ -1,0 +1,469 @@
+#include "filter/xover.h"
+
+#include "core/binary_io.h"
+#include "filter/general.h"
+#include "output/curve_writer.h"
+#include "scripted_ui_host.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace harlox;
+using harlox::test::ScriptedUiHost;
+using harlox::test::TempDir;
+
+namespace {
+
+const std::string kMeasured = std::string(HARLOX_SHARED_DATA_DIR) + "/measured/";
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        out.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return out;
+}
+
+// The same simple network setup, applied to the project's sections and to stand-alone copies.
+void setUpBass(TNet& n) {
+    n.Spl(0).SetFileName(kMeasured + "DCS255-4@0.frd");
+    n.Impedance(0).SetFileName(kMeasured + "DCS255-4.zma");
+    ASSERT_TRUE(n.Spl(0).ReadCurve(nullptr));
+    ASSERT_TRUE(n.Impedance(0).ReadCurve(nullptr));
+    n.Re = 3.2;
+    n.lowPassOrder = 2;
+    n.lowPassCutoff = 2500;
+    ASSERT_TRUE(n.DesignLowPass());
+    n.posY[0] = -0.1;
+}
+
+void setUpTreble(TNet& n) {
+    n.Spl(0).SetFileName(kMeasured + "ND25FA-4@0.frd");
+    n.Impedance(0).SetFileName(kMeasured + "ND25FA-4.zma");
+    ASSERT_TRUE(n.Spl(0).ReadCurve(nullptr));
+    ASSERT_TRUE(n.Impedance(0).ReadCurve(nullptr));
+    n.Re = 3.4;
+    n.highPassOrder = 3;
+    n.highPassCutoff = 2500;
+    ASSERT_TRUE(n.DesignHighPass());
+    n.posY[0] = 0.08;
+    n.posZ[0] = -0.01;
+    n.invert = 1;
+}
+
+bool haveMeasured() {
+    return std::filesystem::is_directory(kMeasured);
+}
+
+class Xover : public ::testing::Test {
+protected:
+    TGeneral general;
+    ScriptedUiHost ui;
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(Xover, VariantsCreateTheirNetworks) {
+    struct Case {
+        int variant, nets;
+        bool simple, active;
+        const char* caption;
+    };
+    for (const Case& c : {Case{0, 2, true, false, "2 way simple filter"}, Case{1, 3, true, false, "3 way simple filter"},
+                          Case{3, 1, false, false, "1 way advanced filter"},
+                          Case{6, 4, false, false, "4 way advanced filter"},
+                          Case{9, 2, false, true, "2 way active filter"}, Case{11, 4, false, true, "4 way active filter"}}) {
+        SCOPED_TRACE(c.variant);
+        TXover x(general, c.variant, ui);
+        EXPECT_EQ(x.NetCount(), c.nets);
+        EXPECT_EQ(x.IsSimple(), c.simple);
+        EXPECT_EQ(x.IsActive(), c.active);
+        EXPECT_EQ(x.Caption(), std::string("Harlox 4.00 - ") + c.caption);
+        EXPECT_TRUE(x.IsChanged());
+        EXPECT_EQ(x.Version(), 400);
+        if (c.simple) {
+            for (int s = 0; s < 3; ++s)
+                EXPECT_NE(x.SimpleNet(s), nullptr);
+            EXPECT_EQ(x.AdvancedNet(0), nullptr);
+            EXPECT_EQ(x.FilterGainWindowCount(), 1);
+            EXPECT_EQ(x.FilterGainWindow(0).title(), "Filter gain");
+        } else {
+            EXPECT_EQ(x.SimpleNet(0), nullptr);
+            for (int i = 0; i < 4; ++i) {
+                ASSERT_EQ(x.AdvancedNet(i) != nullptr, i < c.nets);
+                if (i < c.nets) {
+                    EXPECT_EQ(x.AdvancedNet(i)->isActive(), c.active);
+                }
+            }
+            EXPECT_EQ(x.FilterGainWindowCount(), c.nets);
+            EXPECT_EQ(x.FilterGainWindow(c.nets - 1).title(), "Filter gain, Net " + std::to_string(c.nets));
+            EXPECT_STREQ(x.NetLabel(c.nets - 1), ("Net " + std::to_string(c.nets)).c_str());
+            // No measured curves yet: the cycle stops at the first net.
+            EXPECT_FALSE(x.Calculate());
+        }
+        bool hasImpedance = false;
+        for (DiagramModel* m : x.DiagramWindows())
+            hasImpedance = hasImpedance || m == &x.ImpedanceWindow();
+        EXPECT_EQ(hasImpedance, !c.active);
+    }
+    EXPECT_EQ(TXover::FindVariant(2), nullptr);
+    EXPECT_EQ(TXover::FindVariant(7), nullptr);
+    EXPECT_EQ(TXover::FindTypeCode(23)->variant, 6);
+    TXover none(general, 7, ui);
+    EXPECT_EQ(none.NetCount(), 0);
+    EXPECT_FALSE(none.Calculate());
+
+    TXover two(general, 0, ui);
+    EXPECT_STREQ(two.NetLabel(0), "Bass");
+    EXPECT_STREQ(two.NetLabel(1), "Treble");
+    EXPECT_EQ(&two.Net(1), two.SimpleNet(2)); // the midrange takes no part
+    TXover three(general, 1, ui);
+    EXPECT_STREQ(three.NetLabel(1), "Mid");
+    EXPECT_EQ(&three.Net(1), three.SimpleNet(1));
+}
+
+TEST_F(Xover, PaletteAndPens) {
+    const auto& p = TXover::Palette();
+    ASSERT_EQ(p.size(), 36u);
+    EXPECT_EQ(p[0].width, 3);
+    EXPECT_EQ(p[8].width, 1);
+    EXPECT_EQ(p[35].style, PenStyle::DashDotDot);
+    TXover x(general, 5, ui);
+    const PalettePen& net4 = p[static_cast<std::size_t>(x.NetPenIndex(3))];
+    EXPECT_EQ(net4.r, 255);
+    EXPECT_EQ(net4.g, 255);
+    EXPECT_EQ(net4.b, 0);
+    const PalettePen& bass = p[static_cast<std::size_t>(x.NetPenIndex(0))];
+    EXPECT_EQ(bass.b, 255);
+    EXPECT_EQ(bass.width, 1);
+}
+
+TEST_F(Xover, TwoWaySumsPerRayFromRealDrivers) {
+    if (!haveMeasured()) GTEST_SKIP() << "no shared data folder";
+    ASSERT_TRUE(general.setSurfaceRays(std::vector<int>{30, 0, -15, -45}));
+    TXover x(general, 0, ui);
+    setUpBass(*x.SimpleNet(0));
+    setUpTreble(*x.SimpleNet(2));
+    ASSERT_TRUE(x.Calculate());
+
+    // The same two networks on their own.
+    TNet bass(general, 0), treble(general, 2);
+    setUpBass(bass);
+    setUpTreble(treble);
+    ASSERT_TRUE(bass.Calculate());
+    ASSERT_TRUE(treble.Calculate());
+
+    const FVector& f = general.frequency();
+    for (int k = 0; k < general.surfaceCount(); ++k) {
+        SCOPED_TRACE(k);
+        for (int i = 0; i < 500; i += 7) {
+            const Complex sum = bass.RayOutput()[k][i] + treble.RayOutput()[k][i];
+            EXPECT_NEAR(std::abs(x.RaySum()[k][i] - sum), 0.0, 1e-9 * std::abs(sum));
+            EXPECT_NEAR(x.RayDb()[k][i], 20.0 * std::log10(std::abs(sum)), 1e-9);
+        }
+    }
+    // The outputs really differ between rays, so a row mix-up would show.
+    EXPECT_GT(std::abs(x.RayDb()[0][450] - x.RayDb()[3][450]), 1.0);
+
+    std::vector<double> phase(500);
+    const int main = general.mainRay();
+    for (int i = 0; i < 500; ++i) {
+        const Complex z = 1.0 / (1.0 / bass.Zin()[i] + 1.0 / treble.Zin()[i]);
+        EXPECT_NEAR(std::abs(x.Zin()[i] - z), 0.0, 1e-9 * std::abs(z));
+        EXPECT_NEAR(x.ZinMagnitude()[i], std::abs(z), 1e-9 * std::abs(z));
+        const Complex s = bass.RayOutput()[main][i] + treble.RayOutput()[main][i];
+        phase[static_cast<std::size_t>(i)] = std::arg(s) * 180.0 / 3.141592653589793;
+        EXPECT_NEAR(x.SplPhase()[i], phase[static_cast<std::size_t>(i)], 1e-9);
+    }
+    int wraps = 0;
+    for (int i = 1; i < 499; ++i) {
+        double d = phase[static_cast<std::size_t>(i) + 1] - phase[static_cast<std::size_t>(i) - 1];
+        if (d > 100.0) d -= 360.0, ++wraps;
+        if (d < -100.0) d += 360.0, ++wraps;
+        EXPECT_NEAR(x.GroupDelay()[i], -d / 360.0 * 1000.0 / (f[i + 1] - f[i - 1]), 1e-9);
+    }
+    EXPECT_GT(wraps, 0);
+    EXPECT_EQ(x.GroupDelay()[0], x.GroupDelay()[1]);
+    EXPECT_EQ(x.GroupDelay()[499], x.GroupDelay()[498]);
+
+    // Diagrams: the summed response shows the main ray of the total and of each section.
+    const DiagramModel& summed = x.SummedWindow();
+    ASSERT_EQ(summed.curveCount(), 3);
+    EXPECT_EQ(summed.curve(0).label, "Total");
+    EXPECT_EQ(summed.curve(0).pen.style, PenStyle::Thick);
+    EXPECT_EQ(summed.curve(1).label, "Bass");
+    EXPECT_EQ(summed.curve(1).pen.color, PenColor::Blue);
+    EXPECT_EQ(summed.curve(2).label, "Treble");
+    EXPECT_EQ(summed.curve(2).pen.color, PenColor::Red);
+    EXPECT_EQ(summed.curve(0).y, x.RayDb()[main].data());
+    EXPECT_EQ(x.FilterGainWindow(0).curveCount(), 2);
+    EXPECT_EQ(x.ImpedanceWindow().curveCount(), 3);
+    double zmax = 0.0;
+    for (int i = 0; i < 500; ++i)
+        zmax = std::max(zmax, x.ZinMagnitude()[i]);
+    EXPECT_DOUBLE_EQ(x.ImpedanceScale().top, 1.5 * zmax);
+    EXPECT_GE(x.GainScale(0).top, 0.0);
+    EXPECT_DOUBLE_EQ(x.GainScale(0).top - x.GainScale(0).bottom, 30.0);
+    EXPECT_LE(x.GroupDelayScale().bottom, 0.0);
+
+    // Surface and overlay lists: every ray; the overlay holds the main ray at "+0".
+    EXPECT_EQ(x.SurfaceRays().size(), 4u);
+    ASSERT_GE(x.OverlayWindow().curveCount(), 1);
+    EXPECT_EQ(x.OverlayWindow().curve(0).label, "+0");
+    ASSERT_EQ(general.addOverlayRay(-45), TGeneral::RayEdit::Changed);
+    x.Calculate();
+    ASSERT_EQ(x.OverlayWindow().curveCount(), 2);
+    EXPECT_EQ(x.OverlayWindow().curve(1).label, "-45");
+    EXPECT_EQ(x.OverlayWindow().curve(1).y, x.RayDb()[3].data());
+    EXPECT_EQ(x.SurfaceWindow().curve(0).label, "+30");
+    general.hideOnAxis = 1;
+    x.Calculate();
+    EXPECT_EQ(x.SurfaceRays().size(), 3u);
+    ASSERT_EQ(x.OverlayWindow().curveCount(), 1);
+    EXPECT_EQ(x.OverlayWindow().curve(0).label, "-45");
+    general.hideOnAxis = 0;
+    general.inhibit = 1;
+    x.Calculate();
+    EXPECT_EQ(x.SurfaceWindow().curveCount(), 0);
+    EXPECT_EQ(x.OverlayWindow().curveCount(), 0);
+}
+
+TEST_F(Xover, DefaultRayPlots) {
+    TXover x(general, 0, ui);
+    EXPECT_EQ(x.SurfaceWindow().curveCount(), 1);
+    ASSERT_EQ(x.OverlayWindow().curveCount(), 1);
+    EXPECT_EQ(x.OverlayWindow().curve(0).label, "+0");
+    EXPECT_EQ(x.SummedWindow().curveCount(), 3);
+    general.hideOnAxis = 1;
+    x.Calculate();
+    EXPECT_EQ(x.SurfaceWindow().curveCount(), 0);
+    EXPECT_EQ(x.OverlayWindow().curveCount(), 0);
+}
+
+TEST_F(Xover, CycleRecomputesOnlyTheChangedNet) {
+    TXover x(general, 1, ui);
+    const int bass = x.NetCalculations(0), mid = x.NetCalculations(1), treble = x.NetCalculations(2);
+    EXPECT_GE(bass, 1);
+    x.Calculate();
+    EXPECT_EQ(x.NetCalculations(0), bass);
+    EXPECT_EQ(x.NetCalculations(2), treble);
+
+    // An edit posts the recalculation; only the treble section recomputes.
+    ASSERT_TRUE(x.SimpleNet(2)->SetComponent(0, CompKind::Capacitor, 10e-6));
+    EXPECT_TRUE(x.SimpleNet(2)->Changed());
+    ASSERT_FALSE(ui.posted.empty());
+    ui.runPosted();
+    EXPECT_EQ(x.NetCalculations(0), bass);
+    EXPECT_EQ(x.NetCalculations(1), mid);
+    EXPECT_EQ(x.NetCalculations(2), treble + 1);
+    EXPECT_FALSE(x.SimpleNet(2)->Changed());
+    const Complex z = x.SimpleNet(2)->Zin()[100];
+    EXPECT_NEAR(std::abs(x.Zin()[100] - 1.0 / (1.0 / x.SimpleNet(0)->Zin()[100] + 1.0 / x.SimpleNet(1)->Zin()[100] +
+                                              1.0 / z)),
+                0.0, 1e-9);
+
+    // New rays: every network recomputes.
+    x.GeneralChanged();
+    x.Calculate();
+    EXPECT_EQ(x.NetCalculations(0), bass + 1);
+    EXPECT_EQ(x.NetCalculations(2), treble + 2);
+}
+
+TEST_F(Xover, AdvancedNetsCalculateInReverseAndSum) {
+    if (!haveMeasured()) GTEST_SKIP() << "no shared data folder";
+    TXover x(general, 4, ui);
+    TNetA& woofer = *x.AdvancedNet(0);
+    TNetA& tweeter = *x.AdvancedNet(1);
+    woofer.SplData(0).SetFileName(kMeasured + "DCS255-4@0.frd");
+    woofer.ImpedanceData(0).SetFileName(kMeasured + "DCS255-4.zma");
+    // Only net 1 has its curves: net 2 stops the cycle before net 1 is reached.
+    ASSERT_TRUE(woofer.SplData(0).ReadCurve(nullptr));
+    ASSERT_TRUE(woofer.ImpedanceData(0).ReadCurve(nullptr));
+    EXPECT_FALSE(x.Calculate());
+    EXPECT_EQ(x.NetCalculations(0), 0);
+    tweeter.SplData(0).SetFileName(kMeasured + "ND25FA-4@0.frd");
+    tweeter.ImpedanceData(0).SetFileName(kMeasured + "ND25FA-4.zma");
+    ASSERT_TRUE(tweeter.SplData(0).ReadCurve(nullptr));
+    ASSERT_TRUE(tweeter.ImpedanceData(0).ReadCurve(nullptr));
+    woofer.Branch(0).SetType(3);
+    tweeter.Branch(0).SetType(2);
+    woofer.MarkChanged();
+    tweeter.MarkChanged();
+    ASSERT_TRUE(x.Calculate());
+    EXPECT_EQ(x.NetCalculations(0), 1);
+    EXPECT_EQ(x.NetCalculations(1), 1);
+    EXPECT_FALSE(woofer.Changed());
+    for (int i = 0; i < 500; i += 11) {
+        const Complex s = woofer.AngleSpl()[0][i] + tweeter.AngleSpl()[0][i];
+        EXPECT_NEAR(std::abs(x.RaySum()[0][i] - s), 0.0, 1e-9 * std::abs(s));
+        const Complex z = 1.0 / (1.0 / woofer.InputImpedance()[i] + 1.0 / tweeter.InputImpedance()[i]);
+        EXPECT_NEAR(std::abs(x.Zin()[i] - z), 0.0, 1e-9 * std::abs(z));
+    }
+    EXPECT_EQ(x.FilterGainWindow(0).curveCount(), 1);
+    EXPECT_EQ(x.FilterGainWindow(0).curve(0).label, "Driver 1");
+    x.Calculate();
+    EXPECT_EQ(x.NetCalculations(0), 1); // nothing changed
+}
+
+TEST_F(Xover, CanCloseAsksAndSaveIsAtomic) {
+    TXover x(general, 0, ui);
+    ui.answers = {MessageResult::Cancel};
+    EXPECT_FALSE(x.CanClose());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.lastMessage().caption, "Filter project");
+    EXPECT_EQ(ui.lastMessage().text, "Project has been changed.\r\nSave project ?");
+    EXPECT_EQ(ui.lastMessage().icon, MessageIcon::Question);
+    EXPECT_EQ(ui.lastMessage().buttons, MessageButtons::YesNoCancel);
+    ui.answers = {MessageResult::No};
+    EXPECT_TRUE(x.CanClose());
+
+    // Yes without a file name runs Save as; a cancelled selector keeps the project open.
+    ui.answers = {MessageResult::Yes};
+    EXPECT_FALSE(x.CanClose());
+    EXPECT_EQ(ui.fileRequests.back().filter, TXover::kProjectFilter);
+
+    // An unwritable place: the message, still changed, nothing left behind.
+    const std::string bad = dir.file("missing/x.flt");
+    ui.files = {bad};
+    EXPECT_FALSE(x.SaveAs());
+    EXPECT_EQ(ui.lastMessage().caption, "File save as");
+    EXPECT_EQ(ui.lastMessage().text, "Could not open file.\nCheck if device is ready\nor if the disk is full.");
+    EXPECT_TRUE(x.IsChanged());
+    EXPECT_TRUE(x.FileName().empty());
+
+    const std::string path = dir.file("two.flt");
+    ui.files = {path};
+    ui.answers = {MessageResult::Yes};
+    EXPECT_TRUE(x.CanClose());
+    EXPECT_FALSE(x.IsChanged());
+    EXPECT_EQ(x.FileName(), path);
+    EXPECT_EQ(x.Caption(), "Harlox 4.00 - 2 way simple filter - two.flt");
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_TRUE(x.CanClose()); // unchanged: no question
+}
+
+TEST_F(Xover, FilesRoundTripForEveryVariantKind) {
+    for (int variant : {0, 1, 3, 6, 8, 11}) {
+        SCOPED_TRACE(variant);
+        TXover x(general, variant, ui);
+        if (x.IsSimple()) {
+            x.SimpleNet(0)->Re = 6.2;
+            x.SimpleNet(0)->lowPassOrder = 3;
+            x.SimpleNet(0)->lowPassCutoff = 1800;
+            ASSERT_TRUE(x.SimpleNet(0)->DesignLowPass());
+        } else {
+            x.AdvancedNet(x.NetCount() - 1)->Rex = 0.25;
+            x.netSchematicText[0][0] = 'A';
+        }
+        x.SummedWindow().setNote("summed");
+        const std::string path = dir.file("v" + std::to_string(variant) + ".flt");
+        ASSERT_TRUE(x.WriteProject(path));
+        const std::vector<std::uint8_t> bytes = harlox::test::readAll(path);
+        ASSERT_GT(bytes.size(), 30u);
+        EXPECT_EQ(bytes[0], static_cast<std::uint8_t>(x.TypeCode()));
+        EXPECT_EQ(bytes[4] | (bytes[5] << 8), 400);
+        EXPECT_EQ(bytes[bytes.size() - 2], 0x39);
+        EXPECT_EQ(bytes[bytes.size() - 1], 0x30);
+        const std::size_t windows = 70 * static_cast<std::size_t>(x.FilterGainWindowCount() + (x.IsActive() ? 0 : 1) + 6);
+        std::size_t expected = 22 + TGeneral::kRecordSize + windows + 2;
+        if (x.IsSimple()) {
+            expected += 20 + static_cast<std::size_t>(x.NetCount()) * TNet::kRecordSize;
+        } else {
+            expected += static_cast<std::size_t>(x.NetCount()) *
+                        (20 + 600 + x.AdvancedNet(0)->RecordSize());
+        }
+        EXPECT_EQ(bytes.size(), expected);
+
+        TXover y(general, variant, ui);
+        ASSERT_TRUE(y.ReadProject(path));
+        EXPECT_FALSE(y.IsChanged());
+        EXPECT_EQ(y.SummedWindow().note(), "summed");
+        if (x.IsSimple()) {
+            EXPECT_DOUBLE_EQ(y.SimpleNet(0)->Re, 6.2);
+            EXPECT_EQ(y.SimpleNet(0)->lowPassOrder, 3);
+        } else {
+            EXPECT_DOUBLE_EQ(y.AdvancedNet(y.NetCount() - 1)->Rex, 0.25);
+        }
+        const std::string again = dir.file("again.flt");
+        ASSERT_TRUE(y.WriteProject(again));
+        EXPECT_EQ(harlox::test::readAll(again), bytes);
+
+        // Every truncation is refused and leaves a new project.
+        for (std::size_t cut : {std::size_t{3}, std::size_t{30}, bytes.size() / 2, bytes.size() - 1}) {
+            const std::string shortFile = dir.file("short.flt");
+            std::ofstream(shortFile, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(cut));
+            TXover z(general, variant, ui);
+            EXPECT_FALSE(z.ReadProject(shortFile)) << cut;
+            EXPECT_TRUE(z.FileName().empty());
+        }
+    }
+    // Another variant's file is refused.
+    TXover simple(general, 0, ui);
+    EXPECT_FALSE(simple.ReadProject(dir.file("v1.flt")));
+}
+
+TEST_F(Xover, ExportsWriteHeadersAndColumns) {
+    TXover x(general, 0, ui);
+    const std::string frd = dir.file("total.frd");
+    ui.files = {frd};
+    std::vector<std::string> offered;
+    x.splTotalRayChooser = [&](const std::vector<std::string>& angles, int selected) -> std::optional<int> {
+        offered = angles;
+        return selected;
+    };
+    ASSERT_TRUE(x.ExportTotal(0));
+    EXPECT_EQ(offered, std::vector<std::string>{"+0"});
+    std::vector<std::string> l = lines(readText(frd));
+    ASSERT_GE(l.size(), 500u);
+    EXPECT_NE(l[0].find("Hz\t\tdB\t\tdeg"), std::string::npos);
+
+    const std::string fm = dir.file("zin.fm");
+    ui.files = {fm};
+    ASSERT_TRUE(x.ExportTotal(2));
+    EXPECT_EQ(ui.fileRequests.back().filter, kImpedanceExportFilter);
+    const std::string text = readText(fm);
+    EXPECT_NE(text.find("Hz\t\tohm"), std::string::npos);
+    EXPECT_EQ(text.find("Hz\t\tohm\t\tdeg"), std::string::npos);
+
+    const std::string gain = dir.file("gain.fmp");
+    ui.files = {gain};
+    ASSERT_TRUE(x.ExportNet(1, 1));
+    EXPECT_NE(readText(gain).find("Filter gain"), std::string::npos);
+
+    // Cancel in the ray dialog writes nothing.
+    x.splTotalRayChooser = [](const std::vector<std::string>&, int) -> std::optional<int> { return std::nullopt; };
+    ui.files = {dir.file("none.frd")};
+    EXPECT_FALSE(x.ExportTotal(0));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none.frd")));
+
+    // Unknown extensions: the total's message has an icon, a section's has none.
+    ui.files = {dir.file("x.txt")};
+    EXPECT_FALSE(x.ExportTotal(0));
+    EXPECT_EQ(ui.lastMessage().caption, "Export error");
+    EXPECT_EQ(ui.lastMessage().text, "No valid export format selected");
+    EXPECT_EQ(ui.lastMessage().icon, MessageIcon::Exclamation);
+    ui.files = {dir.file("x.txt")};
+    EXPECT_FALSE(x.ExportNet(0, 0));
+    EXPECT_EQ(ui.lastMessage().icon, MessageIcon::None);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.txt")));
+}
