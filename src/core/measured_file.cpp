@@ -338,7 +338,6 @@ MeasuredReadResult resample(LineReader& reader, const MeasuredReadRequest& reque
     const MeasuredKind kind = request.kind;
     const double* f = request.grid.f;
     const int n = std::min(request.grid.n, kMaxPoints);
-    const bool lastBelow = request.bracket == MeasuredBracket::LastBelow;
 
     MeasuredLine line;
     // Header, comment and blank lines carry no frequency.
@@ -360,7 +359,7 @@ MeasuredReadResult resample(LineReader& reader, const MeasuredReadRequest& reque
     for (; i < n; ++i) {
         if (current.frequency <= f[i]) {
             // The current line becomes the lower neighbour; the lines up to the first one
-            // above f[i] are passed over (or, bracketing, the last of them is taken).
+            // above f[i] are passed over.
             lower = pointOf(current);
             bool ended = false;
             for (;;) {
@@ -370,7 +369,6 @@ MeasuredReadResult resample(LineReader& reader, const MeasuredReadRequest& reque
                 }
                 if (line.frequency == 0.0) continue;
                 if (line.frequency > f[i]) break;
-                if (lastBelow) lower = pointOf(line);
             }
             if (ended) break;
             current = line;
@@ -443,7 +441,6 @@ MeasuredReadResult readMeasuredCurve(const std::string& path, MeasuredKind kind,
     MeasuredReadRequest request;
     request.kind = kind;
     request.grid = {f, nullptr, n};
-    request.bracket = MeasuredBracket::LastBelow;
     return readMeasuredCurve(path, request, out).result;
 }
 

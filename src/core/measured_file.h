@@ -19,15 +19,6 @@ enum class MeasuredReadResult {
     CannotOpen, // the file could not be opened (or is no regular file)
 };
 
-// Which line a grid frequency between two file lines takes as its lower neighbour.
-enum class MeasuredBracket {
-    // The first line above the previous grid frequency; the lines between it and the first
-    // line above this grid frequency are passed over. The filter curves read this way.
-    PassedOver,
-    // The last line at or below the grid frequency.
-    LastBelow,
-};
-
 // The grid a curve is resampled onto: n positive, rising frequencies (n is clamped to 500)
 // and, when the caller holds them already, their natural logarithms (else computed here).
 struct MeasuredGrid {
@@ -39,7 +30,6 @@ struct MeasuredGrid {
 struct MeasuredReadRequest {
     MeasuredKind kind = MeasuredKind::Spl;
     MeasuredGrid grid;
-    MeasuredBracket bracket = MeasuredBracket::PassedOver;
 };
 
 // What one read met on its way, so that a refusal can say why. Counts cover the part of the
@@ -56,7 +46,7 @@ struct MeasuredReadReport {
     std::string header;              // the lines before the first data line, lower-cased, cut at 2 kB
 };
 
-// Reads and resamples as below, with the bracket rule and grid of `request`, and reports what
+// Reads and resamples as below, onto the grid of `request`, and reports what
 // it met.
 MeasuredReadReport readMeasuredCurve(const std::string& path, const MeasuredReadRequest& request, Complex* out);
 
@@ -72,7 +62,8 @@ MeasuredReadReport readMeasuredCurve(const std::string& path, const MeasuredRead
 // magnitude that overflows counts as missing (the previous line's is kept), a phase that
 // overflows counts as missing (0); an amplitude too large for a double is held at the
 // largest finite one. So every stored value is finite.
-// The lower neighbour is the last line at or below the grid frequency.
+// The lower neighbour of a grid frequency is the first line above the previous grid
+// frequency; the lines between it and the first line above this one are passed over.
 MeasuredReadResult readMeasuredCurve(const std::string& path, MeasuredKind kind, const double* f, int n,
                                      Complex* out);
 

@@ -58,7 +58,6 @@ bool TMeasData::ReadCurve(UiHost* ui) {
     MeasuredReadRequest request;
     request.kind = kind_;
     request.grid = grid;
-    request.bracket = MeasuredBracket::PassedOver;
     report_ = readMeasuredCurve(path, request, values_.data());
 
     switch (report_.result) {

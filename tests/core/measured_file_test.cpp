@@ -216,7 +216,8 @@ TEST(RealMeasuredFiles, GridsOnAndBetweenTheFileLines) {
         for (const double w : {0.0, 0.25}) {
             std::vector<double> grid;
             std::vector<Complex> expected;
-            for (std::size_t k = 0; k + 1 < lines.size() && grid.size() < 500; k += lines.size() / 400 + 1) {
+            // One grid point per pair of neighbouring lines, so that no line is passed over.
+            for (std::size_t k = 0; k + 1 < lines.size() && grid.size() < 500; ++k) {
                 const auto& [f0, m0, p0] = lines[k];
                 const auto& [f1, m1, p1] = lines[k + 1];
                 grid.push_back(w == 0.0 ? f0 : std::exp((1 - w) * std::log(f0) + w * std::log(f1)));

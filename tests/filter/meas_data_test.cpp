@@ -167,12 +167,11 @@ TEST_F(MeasData, LinesBetweenGridPointsArePassedOver) {
     for (int i = 101; i < 500; ++i)
         EXPECT_EQ(curve->Values()[i], curve->Values()[100]);
 
+    // The box side reads with the same steps.
     std::vector<Complex> box(500);
     ASSERT_EQ(readMeasuredCurve(dir.file("curve.frd"), MeasuredKind::Spl, g.data(), 500, box.data()),
               MeasuredReadResult::Loaded);
-    const double tb = std::log(g[100] / c) / std::log(d / c);
-    const Complex bracketed = lineValue(MeasuredKind::Spl, (1 - tb) * 90 + tb * 70, (1 - tb) * 50 + tb * 20);
-    EXPECT_NEAR(std::abs(box[100] - bracketed), 0.0, 1e-9 * std::abs(bracketed));
+    EXPECT_EQ(box[100], curve->Values()[100]);
 }
 
 TEST_F(MeasData, NamesOpenFailuresAndTheFileSelector) {
