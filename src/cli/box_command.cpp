@@ -15,6 +15,7 @@
 #include "box/port_object.h"
 #include "box/room_cabinet.h"
 #include "cli/cli_host.h"
+#include "cli/cli_values.h"
 #include "cli/plot.h"
 #include "core/binary_io.h"
 #include "core/diagram_model.h"
@@ -42,60 +43,6 @@
 namespace harlox::cli {
 
 namespace {
-
-// ---- values ------------------------------------------------------------------------------
-
-std::string quoted(std::string_view v) {
-    return "'" + std::string(v) + "'";
-}
-
-std::string lowerCase(std::string text) {
-    for (char& ch : text)
-        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return text;
-}
-
-std::string rangeText(double lo, double hi) {
-    return strprintf("the value must lie between %g and %g", lo, hi);
-}
-
-// Reads a finite number within [lo, hi]; the error text, or "" when accepted.
-std::string readNumber(std::string_view v, double lo, double hi, double& out) {
-    double x = 0.0;
-    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), x);
-    if (v.empty() || ec != std::errc() || end != v.data() + v.size() || !std::isfinite(x)) {
-        return quoted(v) + " is not a number";
-    }
-    if (x < lo || x > hi) return rangeText(lo, hi);
-    out = x;
-    return {};
-}
-
-std::string readInteger(std::string_view v, long lo, long hi, long& out) {
-    long x = 0;
-    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), x);
-    if (v.empty() || ec != std::errc() || end != v.data() + v.size())
-        return quoted(v) + " is not a whole number";
-    if (x < lo || x > hi) return strprintf("the value must lie between %ld and %ld", lo, hi);
-    out = x;
-    return {};
-}
-
-std::string readFlag(std::string_view v, bool& out) {
-    for (const std::string_view on : {"1", "true", "on", "yes"}) {
-        if (v == on) {
-            out = true;
-            return {};
-        }
-    }
-    for (const std::string_view off : {"0", "false", "off", "no"}) {
-        if (v == off) {
-            out = false;
-            return {};
-        }
-    }
-    return quoted(v) + " is not one of 1, 0, true, false, on, off, yes, no";
-}
 
 // ---- the setting table -------------------------------------------------------------------
 
@@ -950,15 +897,6 @@ std::vector<int> splCurves(const TBoxEmbryo& box) {
         if (w.curve(i).y) curves.push_back(i);
     }
     return curves;
-}
-
-std::string joinNames(const std::vector<std::string_view>& names) {
-    std::string text;
-    for (const auto n : names) {
-        if (!text.empty()) text += ", ";
-        text += n;
-    }
-    return text;
 }
 
 std::string lowerExtension(const std::string& path) {

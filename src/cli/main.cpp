@@ -1,4 +1,5 @@
 #include "cli/box_command.h"
+#include "cli/filter_command.h"
 #include "cli/unit_command.h"
 #include "core/program_dir.h"
 
@@ -9,7 +10,7 @@
 
 int main(int argc, char** argv) {
     harlox::setProgramDirectoryFromExecutable(argc > 0 ? argv[0] : "");
-    CLI::App app{"Harlox command-line tool: loudspeaker driver units, boxes and curves", "harlox-cli"};
+    CLI::App app{"Harlox command-line tool: loudspeaker driver units, boxes, crossovers and curves", "harlox-cli"};
     app.require_subcommand(1);
     // Project files store the names of files below the program directory relative to it.
     const auto setProgramDir = [](const std::string& dir) {
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     harlox::cli::addUnitCommands(app, exitCode);
     harlox::cli::addBoxCommand(app, exitCode);
     harlox::cli::addOpenCommand(app, exitCode);
+    harlox::cli::addFilterCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
