@@ -72,8 +72,12 @@ Pen diagramPen(int paletteIndex) {
     return {color, p.style};
 }
 
-Complex parallel(Complex a, Complex b) {
-    return 1.0 / (1.0 / a + 1.0 / b);
+// 20 log10 |z| as 10 log10 |z|^2 where the square can neither over- nor underflow: it
+// saves the hypot of 17 rays of 500 points and differs by a few 1e-15 dB at most.
+double levelDb(Complex z) {
+    const double n = z.real() * z.real() + z.imag() * z.imag();
+    if (n > 1e-290 && n < 1e290) return 10.0 * std::log10(n);
+    return 20.0 * std::log10(std::abs(z));
 }
 
 bool readFilePrefix(const std::string& path, std::vector<std::uint8_t>& out) {
@@ -312,16 +316,26 @@ void TXover::fillRayPlots() {
 
 // Smallest and largest value of the model's curves inside the display frequencies.
 AxisScale TXover::autoScale(const DiagramModel& m) const {
+    // The grid rises, so the display range is one run of indices.
     const double* f = general_.frequency().data();
+    const int points = std::min(m.pointCount(), kPoints);
+    int first = 0;
+    while (first < points && f[first] < xRange_.bottom)
+        ++first;
+    int last = first;
+    while (last < points && f[last] <= xRange_.top)
+        ++last;
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
     for (int c = 0; c < m.curveCount(); ++c) {
         const double* y = m.curve(c).y;
         if (y == nullptr) continue;
-        for (int i = 0; i < m.pointCount(); ++i) {
-            if (f[i] < xRange_.bottom || f[i] > xRange_.top || !std::isfinite(y[i])) continue;
-            lo = std::min(lo, y[i]);
-            hi = std::max(hi, y[i]);
+        // Plain comparisons keep lo and hi in registers (std::min/max spill them).
+        for (int i = first; i < last; ++i) {
+            const double v = y[i];
+            if (!std::isfinite(v)) continue;
+            if (v < lo) lo = v;
+            if (hi < v) hi = v;
         }
     }
     if (!std::isfinite(lo)) return {0.0, 0.0};
@@ -419,15 +433,10 @@ void TXover::combine() {
 
     // Total input impedance: every network in parallel.
     {
-        Complex* z = zin_.data();
-        const Complex* z0 = netZin(0).data();
-        for (int i = 0; i < kPoints; ++i)
-            z[i] = z0[i];
-        for (int k = 1; k < n; ++k) {
-            const Complex* zk = netZin(k).data();
-            for (int i = 0; i < kPoints; ++i)
-                z[i] = parallel(z[i], zk[i]);
-        }
+        zin_.copyValues(netZin(0));
+        for (int k = 1; k < n; ++k)
+            zin_.parallel(zin_, netZin(k));
+        const Complex* z = zin_.data();
         double* mag = zinMagnitude_.data();
         double* ph = zinPhase_.data();
         for (int i = 0; i < kPoints; ++i) {
@@ -450,7 +459,7 @@ void TXover::combine() {
                 sum[i] += rm[i];
         }
         for (int i = 0; i < kPoints; ++i)
-            level[i] = 20.0 * std::log10(std::abs(sum[i]));
+            level[i] = levelDb(sum[i]);
     }
 
     const Complex* s = raySum_[main].data();

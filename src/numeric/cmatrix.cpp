@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <climits>
+#include <cmath>
 #include <complex>
 #include <fstream>
 #include <iomanip>
@@ -24,6 +25,41 @@ std::unique_ptr<Complex[]> allocateCopy(const Complex* src, int n) {
     auto p = std::make_unique<Complex[]>(static_cast<std::size_t>(n));
     std::copy(src, src + n, p.get());
     return p;
+}
+
+// Complex division by Smith's method, in the operation order of the compiler's run-time
+// division, inline: inside the range tested here (no scaling, over- or underflow possible) it
+// gives the library's values bit for bit, at a fraction of the cost of the call. Everything
+// else (zeros, infinities, NaN, extreme magnitudes) goes to the library.
+constexpr double kSafeLow = 1e-140, kSafeHigh = 1e140;
+
+inline bool safeMagnitude(double v) {
+    const double m = std::abs(v);
+    return m == 0.0 || (m > kSafeLow && m < kSafeHigh);
+}
+
+inline Complex quotient(Complex n, Complex q) {
+    const double a = n.real(), b = n.imag(), c = q.real(), d = q.imag();
+    if (safeMagnitude(a) && safeMagnitude(b) && safeMagnitude(c) && safeMagnitude(d)) {
+        if (std::abs(c) < std::abs(d)) {
+            const double ratio = c / d;
+            if (std::abs(ratio) > kSafeLow) {
+                const double denom = (c * ratio) + d;
+                return {((a * ratio) + b) / denom, ((b * ratio) - a) / denom};
+            }
+        } else if (c != 0.0) {
+            const double ratio = d / c;
+            if (std::abs(ratio) > kSafeLow) {
+                const double denom = (d * ratio) + c;
+                return {((b * ratio) + a) / denom, (b - (a * ratio)) / denom};
+            }
+        }
+    }
+    return n / q;
+}
+
+inline Complex reciprocal(Complex q) {
+    return quotient(Complex(1.0, 0.0), q);
 }
 
 template <class Better> int searchIndex(const Complex* v, int n, Better better) {
@@ -148,8 +184,24 @@ void CVector::fill(Complex value) {
 HARLOX_CVECTOR_BINARY(add, +)
 HARLOX_CVECTOR_BINARY(sub, -)
 HARLOX_CVECTOR_BINARY(mul, *)
-HARLOX_CVECTOR_BINARY(div, /)
 #undef HARLOX_CVECTOR_BINARY
+
+void CVector::div(const CVector& a, const CVector& b) {
+    assert(a.length_ >= length_ && b.length_ >= length_);
+    Complex* t = data_.get();
+    const Complex* x = a.data_.get();
+    const Complex* y = b.data_.get();
+    for (int i = 0; i < length_; ++i)
+        t[i] = quotient(x[i], y[i]);
+}
+
+void CVector::div(const CVector& a, Complex s) {
+    assert(a.length_ >= length_);
+    Complex* t = data_.get();
+    const Complex* x = a.data_.get();
+    for (int i = 0; i < length_; ++i)
+        t[i] = quotient(x[i], s);
+}
 
 void CVector::scale(Complex s, const CVector& a) {
     assert(a.length_ >= length_);
@@ -165,23 +217,23 @@ void CVector::mulAdd(Complex s, const CVector& a) {
 
 void CVector::invert() {
     for (Complex& z : *this)
-        z = 1.0 / z;
+        z = reciprocal(z);
 }
 
 void CVector::parallel(const CVector& a, const CVector& b) {
     assert(a.length_ >= length_ && b.length_ >= length_);
     for (int i = 0; i < length_; ++i) {
         const auto k = static_cast<std::size_t>(i);
-        data_[k] = 1.0 / (1.0 / a.data_[k] + 1.0 / b.data_[k]);
+        data_[k] = reciprocal(reciprocal(a.data_[k]) + reciprocal(b.data_[k]));
     }
 }
 
 void CVector::parallel(Complex s, const CVector& a) {
     assert(a.length_ >= length_);
-    const Complex invS = 1.0 / s;
+    const Complex invS = reciprocal(s);
     for (int i = 0; i < length_; ++i) {
         const auto k = static_cast<std::size_t>(i);
-        data_[k] = 1.0 / (invS + 1.0 / a.data_[k]);
+        data_[k] = reciprocal(invS + reciprocal(a.data_[k]));
     }
 }
 

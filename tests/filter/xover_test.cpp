@@ -467,3 +467,255 @@ TEST_F(Xover, ExportsWriteHeadersAndColumns) {
     EXPECT_EQ(ui.lastMessage().icon, MessageIcon::None);
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.txt")));
 }
+
+namespace {
+
+// The newer fields of a version-400 simple network record cut away: what a version-300
+// record holds (no second driver, no x and y, no coil resistances).
+std::vector<std::uint8_t> oldNetRecord(const std::uint8_t* r) {
+    std::vector<std::uint8_t> out(r, r + 32);                 // Re, Rex, Le, z of driver 1
+    out.insert(out.end(), r + 124, r + 153);                  // attenuator .. invert
+    out.insert(out.end(), r + 153, r + 153 + 2 * kPathBlock); // driver 1's curve names
+    const std::uint8_t* b = r + 153 + 4 * kPathBlock;
+    for (int branch = 0; branch < TNet::kBranches; ++branch, b += TBranch::kRecordSize) {
+        out.insert(out.end(), b, b + 2);
+        for (int c = 0; c < 3; ++c) {
+            const std::uint8_t* comp = b + 2 + c * TComp::kRecordSize;
+            out.push_back(comp[0]);
+            out.insert(out.end(), comp + 9, comp + 17); // the value, without the coil resistance
+        }
+    }
+    return out;
+}
+
+void setVersion(std::vector<std::uint8_t>& bytes, int version) {
+    bytes[4] = static_cast<std::uint8_t>(version & 0xff);
+    bytes[5] = static_cast<std::uint8_t>(version >> 8);
+}
+
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Settings of both record groups away from their defaults.
+void setUpWriterGeneral(TGeneral& g) {
+    ASSERT_TRUE(g.setSurfaceRays(std::vector<int>{20, 0, -20}));
+    g.infinite = 0;
+    g.distance = 3.0;
+    g.splRange = 45;
+    g.gdMin = -1.0;
+    g.setTitle("Written");
+}
+
+} // namespace
+
+// A version-310 file lacks the general scaling group; a version-300 file also lacks the rays
+// group, the off-axis plot records and the newer simple network fields. Each missing field
+// keeps what a new project has.
+TEST_F(Xover, OldSimpleFilesReadWithTheDefaultsOfTheirVersion) {
+    TGeneral written;
+    setUpWriterGeneral(written);
+    TXover x(written, 0, ui);
+    TNet& bass = *x.SimpleNet(0);
+    bass.Re = 6.2;
+    bass.driverCount = 2;
+    bass.posX = {0.01, 0.02};
+    bass.posY = {-0.1, 0.1};
+    bass.pistonRadius = {0.09, 0.08};
+    bass.splScaling = {0.9, 1.1};
+    bass.lowPassOrder = 3;
+    bass.lowPassCutoff = 1800;
+    ASSERT_TRUE(bass.DesignLowPass());
+    ASSERT_TRUE(bass.SetInductor(TNet::kNotch, 0.002, 0.25));
+    bass.Spl(1).SetFileName("no/such/second.frd");
+    x.SimpleNet(2)->attenuation = 4.0;
+    x.SurfaceWindow().setNote("surface");
+    const std::string path = dir.file("new.flt");
+    ASSERT_TRUE(x.WriteProject(path));
+    const std::vector<std::uint8_t> bytes = harlox::test::readAll(path);
+
+    const std::size_t general = 22;
+    const std::size_t windows = general + TGeneral::kRecordSize + 20;
+    const std::size_t offAxis = windows + 6 * 70;
+    const std::size_t nets = offAxis + 2 * 70;
+    ASSERT_EQ(bytes.size(), nets + 2 * TNet::kRecordSize + 2);
+
+    std::vector<std::uint8_t> v310 = bytes;
+    setVersion(v310, 310);
+    v310.erase(v310.begin() + general + TGeneral::kRaysGroupSize, v310.begin() + general + TGeneral::kRecordSize);
+    writeBytes(dir.file("v310.flt"), v310);
+
+    std::vector<std::uint8_t> v300(bytes.begin(), bytes.begin() + general);
+    setVersion(v300, 300);
+    v300.insert(v300.end(), bytes.begin() + general + TGeneral::kRecordSize, bytes.begin() + offAxis);
+    for (int n = 0; n < 2; ++n) {
+        const std::vector<std::uint8_t> old = oldNetRecord(bytes.data() + nets + n * TNet::kRecordSize);
+        ASSERT_EQ(old.size(), TNet::kOldRecordSize);
+        v300.insert(v300.end(), old.begin(), old.end());
+    }
+    v300.insert(v300.end(), bytes.end() - 2, bytes.end());
+    writeBytes(dir.file("v300.flt"), v300);
+
+    {
+        SCOPED_TRACE("version 310");
+        TGeneral g;
+        TXover y(g, 0, ui);
+        const std::size_t before = ui.messages.size();
+        ASSERT_TRUE(y.ReadProject(dir.file("v310.flt")));
+        // The warning, then the second driver's missing curve file.
+        ASSERT_EQ(ui.messages.size(), before + 2);
+        EXPECT_EQ(ui.messages[before].caption, "Old project file");
+        EXPECT_NE(ui.lastMessage().text.find("no/such/second.frd"), std::string::npos);
+        EXPECT_EQ(y.Version(), 400);
+        EXPECT_FALSE(y.IsChanged());
+        // The rays group came from the file, the scaling group kept its defaults.
+        EXPECT_EQ(g.surfaceCount(), 3);
+        EXPECT_EQ(g.infinite, 0);
+        EXPECT_DOUBLE_EQ(g.distance, 3.0);
+        EXPECT_EQ(g.splRange, 30);
+        EXPECT_DOUBLE_EQ(g.gdMin, -2.0);
+        EXPECT_TRUE(g.title().empty());
+        EXPECT_EQ(y.SurfaceWindow().note(), "surface");
+        const TNet& b = *y.SimpleNet(0);
+        EXPECT_DOUBLE_EQ(b.Re, 6.2);
+        EXPECT_EQ(b.driverCount, 2);
+        EXPECT_DOUBLE_EQ(b.posY[0], -0.1);
+        EXPECT_DOUBLE_EQ(b.pistonRadius[1], 0.08);
+        EXPECT_EQ(b.Spl(1).FileName(), "no/such/second.frd");
+        EXPECT_DOUBLE_EQ(y.SimpleNet(0)->Branch(TNet::kNotch).Inductor().seriesResistance, 0.25);
+        // Saved again, it is the current layout with the defaults filled in.
+        const std::string again = dir.file("v310-again.flt");
+        ASSERT_TRUE(y.WriteProject(again));
+        EXPECT_EQ(harlox::test::readAll(again).size(), bytes.size());
+    }
+    {
+        SCOPED_TRACE("version 300");
+        TGeneral g;
+        TXover y(g, 0, ui);
+        const std::size_t before = ui.messages.size();
+        ASSERT_TRUE(y.ReadProject(dir.file("v300.flt")));
+        ASSERT_EQ(ui.messages.size(), before + 1);
+        EXPECT_EQ(ui.lastMessage().caption, "Old project file");
+        EXPECT_EQ(y.Version(), 400);
+        EXPECT_EQ(g.surfaceCount(), 1);
+        EXPECT_EQ(g.infinite, 1);
+        EXPECT_DOUBLE_EQ(g.distance, 1.0);
+        EXPECT_TRUE(y.SurfaceWindow().note().empty());
+        const TNet& b = *y.SimpleNet(0);
+        EXPECT_DOUBLE_EQ(b.Re, 6.2);
+        EXPECT_EQ(b.lowPassOrder, 3);
+        EXPECT_DOUBLE_EQ(b.lowPassCutoff, 1800.0);
+        EXPECT_EQ(b.driverCount, 1);
+        EXPECT_EQ(b.posX[0], 0.0);
+        EXPECT_EQ(b.posY[0], 0.0);
+        EXPECT_EQ(b.posX[1], 0.0);
+        EXPECT_EQ(b.pistonRadius[0], 0.05);
+        EXPECT_EQ(b.splScaling[1], 1.0);
+        EXPECT_TRUE(b.Spl(1).FileName().empty());
+        EXPECT_EQ(y.SimpleNet(0)->Branch(TNet::kNotch).Inductor().value, 0.002);
+        EXPECT_EQ(y.SimpleNet(0)->Branch(TNet::kNotch).Inductor().seriesResistance, 0.5);
+        EXPECT_DOUBLE_EQ(y.SimpleNet(2)->attenuation, 4.0);
+        EXPECT_TRUE(std::isfinite(y.SimpleNet(0)->GainDb()[250]));
+    }
+    // A version-300 file cut anywhere is refused.
+    for (std::size_t cut : {std::size_t{23}, v300.size() / 2, v300.size() - 1}) {
+        writeBytes(dir.file("short300.flt"), std::vector<std::uint8_t>(v300.begin(), v300.begin() + static_cast<std::ptrdiff_t>(cut)));
+        TGeneral g;
+        TXover z(g, 0, ui);
+        EXPECT_FALSE(z.ReadProject(dir.file("short300.flt"))) << cut;
+    }
+}
+
+// Advanced network records are the same in every version: only the general record and the
+// off-axis plot records differ.
+TEST_F(Xover, OldAdvancedFilesReadWithTheDefaultsOfTheirVersion) {
+    TGeneral written;
+    setUpWriterGeneral(written);
+    TXover x(written, 6, ui);
+    x.AdvancedNet(3)->Rex = 0.25;
+    x.AdvancedNet(0)->dY[2] = 0.3;
+    x.OverlayWindow().setNote("overlay");
+    const std::string path = dir.file("new4.flt");
+    ASSERT_TRUE(x.WriteProject(path));
+    const std::vector<std::uint8_t> bytes = harlox::test::readAll(path);
+    const std::size_t general = 22;
+    const std::size_t offAxis = general + TGeneral::kRecordSize + 4 * (20 + 600) + (4 + 1 + 4) * 70;
+
+    std::vector<std::uint8_t> v310 = bytes;
+    setVersion(v310, 310);
+    v310.erase(v310.begin() + general + TGeneral::kRaysGroupSize, v310.begin() + general + TGeneral::kRecordSize);
+    std::vector<std::uint8_t> v300 = v310;
+    setVersion(v300, 300);
+    const std::size_t offAxis310 = offAxis - TGeneral::kScalingGroupSize;
+    v300.erase(v300.begin() + offAxis310, v300.begin() + offAxis310 + 2 * 70);
+    v300.erase(v300.begin() + general, v300.begin() + general + TGeneral::kRaysGroupSize);
+
+    for (int version : {310, 300}) {
+        SCOPED_TRACE(version);
+        const std::string file = dir.file("old" + std::to_string(version) + ".flt");
+        writeBytes(file, version == 310 ? v310 : v300);
+        TGeneral g;
+        TXover y(g, 6, ui);
+        ASSERT_TRUE(y.ReadProject(file));
+        EXPECT_EQ(ui.lastMessage().caption, "Old project file");
+        EXPECT_DOUBLE_EQ(y.AdvancedNet(3)->Rex, 0.25);
+        EXPECT_DOUBLE_EQ(y.AdvancedNet(0)->dY[2], 0.3);
+        EXPECT_EQ(g.splRange, 30);
+        EXPECT_EQ(g.surfaceCount(), version == 310 ? 3 : 1);
+        EXPECT_EQ(y.OverlayWindow().note(), version == 310 ? "overlay" : "");
+    }
+}
+
+// The total corrects a phase step beyond 100 degrees, a network only beyond 180: a driver
+// 25 cm deep is a pure 0.735 ms delay, whose phase falls by up to 176 degrees between the
+// neighbours of a grid point near 20 kHz. A fall of -170 that does not cross the +-180 seam
+// enters the total as +190, the network's own group delay as -170; a fall of -90 enters both
+// alike.
+TEST_F(Xover, TotalGroupDelayTakesStepsBeyond100DegreesAsWraps) {
+    const std::string frd = dir.file("flat.frd");
+    const std::string zma = dir.file("flat.zma");
+    {
+        std::ofstream s(frd), z(zma);
+        for (int k = 0; k <= 400; ++k) {
+            const double f = std::pow(10.0, 0.5 + 4.0 * k / 400.0); // 3 Hz .. 30 kHz
+            s << f << "\t90\t0\n";
+            z << f << "\t8\t0\n";
+        }
+    }
+    TXover x(general, 3, ui);
+    TNetA& net = *x.AdvancedNet(0);
+    net.SplData(0).SetFileName(frd);
+    net.ImpedanceData(0).SetFileName(zma);
+    ASSERT_TRUE(net.SplData(0).ReadCurve(nullptr));
+    ASSERT_TRUE(net.ImpedanceData(0).ReadCurve(nullptr));
+    net.dZ[0] = 0.25;
+    net.MarkChanged();
+    ASSERT_TRUE(x.Calculate());
+
+    const double tau = 0.25 / 340.0 * 1000.0; // ms
+    const FVector& f = general.frequency();
+    int minus170 = 0, minus90 = 0;
+    for (int i = 1; i < 499; ++i) {
+        ASSERT_EQ(x.SplPhase()[i], net.SplPhase()[i]);
+        ASSERT_NEAR(net.GroupDelay()[i], tau, 1e-6) << i;
+        const double d = x.SplPhase()[i + 1] - x.SplPhase()[i - 1];
+        const double df = f[i + 1] - f[i - 1];
+        // The two corrections one after the other, as written.
+        double total = d;
+        if (total > 100.0) total -= 360.0;
+        if (total < -100.0) total += 360.0;
+        EXPECT_NEAR(x.GroupDelay()[i], total * -2.7777777777777777 / df, 1e-9) << i;
+        if (d < -100.0 && d > -180.0) {
+            ++minus170;
+            EXPECT_NEAR(x.GroupDelay()[i] - net.GroupDelay()[i], -1000.0 / df, 1e-9) << i;
+        } else if (d < -80.0 && d > -100.0) {
+            ++minus90;
+            EXPECT_NEAR(x.GroupDelay()[i], net.GroupDelay()[i], 1e-9) << i;
+        } else if (std::abs(d) < 100.0) {
+            EXPECT_NEAR(x.GroupDelay()[i], tau, 1e-6) << i;
+        }
+    }
+    EXPECT_GT(minus170, 0);
+    EXPECT_GT(minus90, 0);
+}
