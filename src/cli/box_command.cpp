@@ -1199,22 +1199,6 @@ bool parseJobs(TBoxEmbryo& box, const std::vector<std::string>& items, const cha
     return true;
 }
 
-bool parseSize(std::string_view text, int& width, int& height, std::ostream& err) {
-    const auto x = text.find_first_of("xX");
-    long w = 0;
-    long h = 0;
-    std::string why = x == std::string_view::npos ? "expects WIDTHxHEIGHT in pixels"
-                                                  : readInteger(text.substr(0, x), 1, 20000, w);
-    if (why.empty()) why = readInteger(text.substr(x + 1), 1, 20000, h);
-    if (!why.empty()) {
-        err << "harlox-cli: --size " << quoted(text) << ": " << why << '\n';
-        return false;
-    }
-    width = static_cast<int>(w);
-    height = static_cast<int>(h);
-    return true;
-}
-
 std::optional<Plan> planActions(TBoxEmbryo& box, const ProjectActions& a, std::ostream& err) {
     Plan plan;
     if (a.quickBox && !box.hasQuickBox()) {

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <ostream>
 
 namespace harlox::cli {
 
@@ -66,6 +67,22 @@ std::string readFlag(std::string_view v, bool& out) {
         }
     }
     return quoted(v) + " is not one of 1, 0, true, false, on, off, yes, no";
+}
+
+bool parseSize(std::string_view text, int& width, int& height, std::ostream& err) {
+    const auto x = text.find_first_of("xX");
+    long w = 0;
+    long h = 0;
+    std::string why = x == std::string_view::npos ? "expects WIDTHxHEIGHT in pixels"
+                                                  : readInteger(text.substr(0, x), 1, 20000, w);
+    if (why.empty()) why = readInteger(text.substr(x + 1), 1, 20000, h);
+    if (!why.empty()) {
+        err << "harlox-cli: --size " << quoted(text) << ": " << why << '\n';
+        return false;
+    }
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
 }
 
 } // namespace harlox::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,5 +20,8 @@ std::string readNumber(std::string_view v, double lo, double hi, double& out);
 std::string readInteger(std::string_view v, long lo, long hi, long& out);
 // 1, 0, true, false, on, off, yes, no
 std::string readFlag(std::string_view v, bool& out);
+
+// --size WIDTHxHEIGHT of the plots; false, with the message written to err, when refused.
+bool parseSize(std::string_view text, int& width, int& height, std::ostream& err);
 
 } // namespace harlox::cli

@@ -668,22 +668,6 @@ DiagramModel& diagramOf(TXover& x, const Job& job) {
     return x.SummedWindow();
 }
 
-bool parseSize(std::string_view text, int& width, int& height, std::ostream& err) {
-    const auto sep = text.find_first_of("xX");
-    long w = 0;
-    long h = 0;
-    std::string why = sep == std::string_view::npos ? "expects WIDTHxHEIGHT in pixels"
-                                                    : readInteger(text.substr(0, sep), 1, 20000, w);
-    if (why.empty()) why = readInteger(text.substr(sep + 1), 1, 20000, h);
-    if (!why.empty()) {
-        err << "harlox-cli: --size " << cli::quoted(text) << ": " << why << '\n';
-        return false;
-    }
-    width = static_cast<int>(w);
-    height = static_cast<int>(h);
-    return true;
-}
-
 int carryOut(TXover& x, CliHost& host, const FilterActions& a, std::ostream& err) {
     if (!applySettings(x, a.sets, err)) return 1;
     host.runPosted();
