@@ -630,22 +630,6 @@ std::string TBoxEmbryo::dataSheetText(std::string_view lineEnd) const {
 
 namespace {
 
-// A project is a few kilobytes; at most the first megabyte is read, and whatever follows the
-// end marker is never looked at.
-bool readProjectPrefix(const std::string& path, std::vector<std::uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return false;
-    const std::streamoff size = in.tellg();
-    in.seekg(0);
-    if (size < 0 || !in) return false;
-    std::vector<std::uint8_t> data(std::min(static_cast<std::size_t>(size), TBoxEmbryo::kMaxProjectFileSize));
-    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    if (in.bad()) return false;
-    data.resize(static_cast<std::size_t>(in.gcount()));
-    out = std::move(data);
-    return true;
-}
-
 bool writeFitSettings(BinaryWriter& w, const FitSettings& f) {
     w.i16(f.lowerCutoff);
     w.i16(f.upperCutoff);
@@ -841,7 +825,8 @@ bool TBoxEmbryo::ReadProject(const std::string& path) {
     projectSelector_.rememberedPath = path;
 
     std::vector<std::uint8_t> bytes;
-    bool ok = readProjectPrefix(path, bytes);
+    // A project is a few kilobytes; whatever follows the end marker is never looked at.
+    bool ok = readFilePrefix(path, TBoxEmbryo::kMaxProjectFileSize, bytes);
     if (ok) {
         BinaryReader r(bytes);
         ok = readFrom(r);

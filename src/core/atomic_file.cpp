@@ -1,7 +1,9 @@
 #include "core/atomic_file.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -28,6 +30,20 @@ bool writeFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
     if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
     if (!ok) std::remove(tmp.c_str());
     return ok;
+}
+
+bool readFilePrefix(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& out) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff size = in.tellg();
+    in.seekg(0);
+    if (size < 0 || !in) return false;
+    std::vector<std::uint8_t> data(std::min(static_cast<std::size_t>(size), maxBytes));
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    if (in.bad()) return false;
+    data.resize(static_cast<std::size_t>(in.gcount()));
+    out = std::move(data);
+    return true;
 }
 
 } // namespace harlox

@@ -80,20 +80,6 @@ double levelDb(Complex z) {
     return 20.0 * std::log10(std::abs(z));
 }
 
-bool readFilePrefix(const std::string& path, std::vector<std::uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return false;
-    const std::streamoff size = in.tellg();
-    in.seekg(0);
-    if (size < 0 || !in) return false;
-    std::vector<std::uint8_t> data(std::min(static_cast<std::size_t>(size), TXover::kMaxFileSize));
-    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    if (in.bad()) return false;
-    data.resize(static_cast<std::size_t>(in.gcount()));
-    out = std::move(data);
-    return true;
-}
-
 // "%+d" into a short buffer: the label stays within the string's own storage.
 std::string angleLabel(int angle) {
     char text[16];
@@ -681,7 +667,7 @@ bool TXover::ReadProject(const std::string& path) {
     // A refused file leaves the shared settings as they were.
     const TGeneral generalBefore = general_;
     std::vector<std::uint8_t> bytes;
-    bool ok = readFilePrefix(path, bytes);
+    bool ok = readFilePrefix(path, TXover::kMaxFileSize, bytes);
     if (ok) {
         BinaryReader r(bytes);
         ok = readFrom(r);
