@@ -5,6 +5,7 @@
 #include "core/diagram_model.h"
 #include "gui/diagram_view.h"
 #include "gui/info_win.h"
+#include "gui/mdi_placement.h"
 #include "gui/model_text.h"
 #include "gui/room_cabinet_dialog.h"
 #include "gui/snapshot_dialog.h"
@@ -22,8 +23,6 @@
 namespace harlox {
 
 namespace {
-
-enum ShowState : std::int16_t { kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3 };
 
 QString noteForDisplay(const std::string& note) {
     QString s = fromModelText(note);
@@ -252,27 +251,12 @@ void BoxProjectWindows::defaultLayout() {
     sheet->setGeometry(std::min(x, std::max(0, space.width() - w)), 0, w, std::max(cellH, space.height()));
 }
 
-bool BoxProjectWindows::applyPlacement(QMdiSubWindow* s, const DiagramModel& model) {
-    // A copy: every step below stores the window's placement into the model again.
-    const auto v = model.placement.v;
-    const QRect normal(QPoint(v[6], v[7]), QPoint(v[8] - 1, v[9] - 1));
-    if (normal.width() <= 0 || normal.height() <= 0) return false;
-    s->showNormal();
-    s->setGeometry(normal);
-    if (v[1] == kShowMinimized) {
-        s->showMinimized();
-        s->move(v[2], v[3]);
-    }
-    if (v[1] == kShowMaximized) s->showMaximized();
-    return true;
-}
-
 void BoxProjectWindows::applyStoredPlacements() {
     for (std::size_t i = 0; i < views_.size(); ++i)
-        applyPlacement(subs_[i], *models_[i]);
-    applyPlacement(transientSub_, project_.transientResponse().window());
-    if (applyPlacement(snapshotSub_, project_.snapshot().window())) snapshotPlaced_ = true;
-    if (applyPlacement(roomSub_, project_.roomCabinet().window())) roomPlaced_ = true;
+        applyPlacement(*subs_[i], models_[i]->placement);
+    applyPlacement(*transientSub_, project_.transientResponse().window().placement);
+    if (applyPlacement(*snapshotSub_, project_.snapshot().window().placement)) snapshotPlaced_ = true;
+    if (applyPlacement(*roomSub_, project_.roomCabinet().window().placement)) roomPlaced_ = true;
 }
 
 void BoxProjectWindows::restore(const DiagramModel& model) {
@@ -310,31 +294,6 @@ DiagramModel* BoxProjectWindows::modelOf(const QMdiSubWindow* sub) const {
     return it == subs_.end() || index >= models_.size() ? nullptr : models_[index];
 }
 
-void BoxProjectWindows::storePlacement(QMdiSubWindow* sub) {
-    DiagramModel* model = modelOf(sub);
-    if (!model) return;
-    auto& v = model->placement.v;
-    v[0] = 0;
-    if (sub->isMinimized()) {
-        v[1] = kShowMinimized;
-        v[2] = static_cast<std::int16_t>(sub->x());
-        v[3] = static_cast<std::int16_t>(sub->y());
-        return;
-    }
-    if (sub->isMaximized()) {
-        v[1] = kShowMaximized;
-        v[4] = -1;
-        v[5] = -1;
-        return;
-    }
-    v[1] = kShowNormal;
-    const QRect g = sub->geometry();
-    v[6] = static_cast<std::int16_t>(g.left());
-    v[7] = static_cast<std::int16_t>(g.top());
-    v[8] = static_cast<std::int16_t>(g.left() + g.width());
-    v[9] = static_cast<std::int16_t>(g.top() + g.height());
-}
-
 bool BoxProjectWindows::eventFilter(QObject* watched, QEvent* event) {
     auto* sub = qobject_cast<QMdiSubWindow*>(watched);
     if (!sub || closing_) return QObject::eventFilter(watched, event);
@@ -346,7 +305,7 @@ bool BoxProjectWindows::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::WindowStateChange)
-        storePlacement(sub);
+        if (DiagramModel* model = modelOf(sub)) storePlacement(*sub, model->placement);
     return QObject::eventFilter(watched, event);
 }
 

@@ -88,10 +88,7 @@ protected:
 
 private:
     QMdiSubWindow* addWindow(QWidget* content, const QString& title);
-    void storePlacement(QMdiSubWindow* sub);
     [[nodiscard]] DiagramModel* modelOf(const QMdiSubWindow* sub) const;
-    // False when the model holds no placement to apply.
-    static bool applyPlacement(QMdiSubWindow* sub, const DiagramModel& model);
 
     TBoxEmbryo& project_;
     QMdiArea& area_;
