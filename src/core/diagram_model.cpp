@@ -54,6 +54,7 @@ void DiagramModel::setNote(std::string_view note) { note_ = cut(note, kNoteSize)
 AxisRange DiagramModel::xRange() const {
     AxisRange r;
     if (!x_) return r;
+    if (scaledX_ && scaledX_->valid) return *scaledX_;
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
     for (int i = 0; i < pointCount_; ++i) {
@@ -73,6 +74,7 @@ AxisRange DiagramModel::yRange() const {
     AxisRange r;
     const AxisRange xr = xRange();
     if (!xr.valid) return r;
+    if (scaledY_ && scaledY_->valid) return *scaledY_;
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
     for (int c = 0; c < curveCount_; ++c) {

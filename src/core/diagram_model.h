@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,7 +11,8 @@ namespace harlox {
 class BinaryReader;
 class BinaryWriter;
 
-enum class PenColor : std::uint8_t { Black, Red, Green, Blue, Grey };
+// Append new colours at the end: the numbers are what a stored pen byte means.
+enum class PenColor : std::uint8_t { Black, Red, Green, Blue, Grey, Yellow, Magenta, Cyan };
 enum class PenStyle : std::uint8_t { Thick, Solid, Dash, Dot, DashDot, DashDotDot };
 
 struct Pen {
@@ -83,6 +85,10 @@ public:
     void setFixedXRange(double r) { fixedX_ = r; }
     void setFixedYRange(double r) { fixedY_ = r; }
     [[nodiscard]] double fixedYRange() const { return fixedY_; }
+    // Ranges the owner scaled itself (a filter project's diagrams): they replace the automatic
+    // and fixed ones until cleared with nullopt.
+    void setScaledXRange(std::optional<AxisRange> r) { scaledX_ = r; }
+    void setScaledYRange(std::optional<AxisRange> r) { scaledY_ = r; }
     void setYDivisor(double d) { yDivisor_ = d; }
     [[nodiscard]] double yDivisor() const { return yDivisor_; }
 
@@ -126,6 +132,8 @@ private:
     bool phaseShown_ = true;
     double fixedX_ = 0.0;
     double fixedY_ = 0.0;
+    std::optional<AxisRange> scaledX_;
+    std::optional<AxisRange> scaledY_;
     double yDivisor_ = 1.0;
     bool cursorValid_ = false;
     double cursorX_ = 0.0;

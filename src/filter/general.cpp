@@ -3,6 +3,7 @@
 #include "core/binary_io.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <functional>
 
@@ -20,19 +21,17 @@ bool isPowerOfTwo(int n) {
 // phase of the off-axis model: a few hundred thousand per recalculation, where the library
 // calls would dominate. Cody-Waite reduction by pi/2 in three parts (exact while the
 // multiple stays below 2^20, far beyond any path delay in a cabinet), then the classic
-// minimax kernels on [-pi/4, pi/4]. Anything larger, or not finite, goes to the library.
-inline void sinCos(double phi, double& s, double& c) {
-    if (!(std::fabs(phi) < 1.0e6)) {
-        s = std::sin(phi);
-        c = std::cos(phi);
-        return;
-    }
+// minimax kernels on [-pi/4, pi/4]. Only for |phi| < 1e6; sinCos below guards the rest.
+// No branches, so that a row of them vectorises: the quadrant's swap and signs are bit
+// operations on the kernels' results.
+inline void sinCosReduced(double phi, double& s, double& c) {
     constexpr double kTwoOverPi = 6.36619772367581382433e-01;
     constexpr double kPio2a = 1.57079632673412561417e+00;
     constexpr double kPio2b = 6.07710050630396597660e-11;
     constexpr double kPio2c = 2.02226624871116645580e-21;
     constexpr double kRound = 6755399441055744.0; // 1.5 * 2^52: adding it rounds to integer
-    const double k = (phi * kTwoOverPi + kRound) - kRound;
+    const double t = phi * kTwoOverPi + kRound;
+    const double k = t - kRound;
     const double r = ((phi - k * kPio2a) - k * kPio2b) - k * kPio2c;
     const double z = r * r;
     const double sr = r + r * z * (-1.66666666666666324348e-01
@@ -43,12 +42,22 @@ inline void sinCos(double phi, double& s, double& c) {
         + z * (-1.38888888888741095749e-03 + z * (2.48015872894767294178e-05
         + z * (-2.75573143513906633035e-07 + z * (2.08757232129817482790e-09
         + z * -1.13596475577881948265e-11)))));
-    switch (static_cast<long long>(k) & 3) {
-    case 0: s = sr, c = cr; break;
-    case 1: s = cr, c = -sr; break;
-    case 2: s = -sr, c = -cr; break;
-    default: s = -cr, c = sr; break;
+    // t is 1.5 * 2^52 + k exactly, so its low mantissa bits are k modulo 4: the quadrant.
+    const auto q = std::bit_cast<std::uint64_t>(t);
+    const std::uint64_t swap = 0 - (q & 1);
+    const auto sb = std::bit_cast<std::uint64_t>(sr);
+    const auto cb = std::bit_cast<std::uint64_t>(cr);
+    s = std::bit_cast<double>(((sb & ~swap) | (cb & swap)) ^ ((q & 2) << 62));
+    c = std::bit_cast<double>(((cb & ~swap) | (sb & swap)) ^ (((q + 1) & 2) << 62));
+}
+
+inline void sinCos(double phi, double& s, double& c) {
+    if (!(std::fabs(phi) < 1.0e6)) {
+        s = std::sin(phi);
+        c = std::cos(phi);
+        return;
     }
+    sinCosReduced(phi, s, c);
 }
 
 } // namespace
@@ -300,6 +309,50 @@ double pistonFit(double x) {
     return std::fabs(2.0 * p);
 }
 
+// The off-axis loops get an AVX2 variant picked at load time where the compiler and the
+// platform support it. AVX2 alone brings no fused multiply-add, so both variants round
+// exactly alike.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#define HARLOX_OFF_AXIS_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define HARLOX_OFF_AXIS_CLONES
+#endif
+
+// One factor row over the grid f: directivity of radius b times level, turned by the
+// path delay dt.
+HARLOX_OFF_AXIS_CLONES
+void fillFactor(const double* f, double b, double level, double dt, Complex* out) {
+    constexpr int kPoints = TGeneral::kPoints;
+    // Directivity times level. x grows with the frequency, so the three pieces of the
+    // directivity are three index ranges (found by bisection) and the loops need no branches.
+    const double* fEnd = f + kPoints;
+    const auto omniEnd = static_cast<int>(
+        std::partition_point(f, fEnd, [b](double fi) { return pistonX(fi, b) < kPistonOmni; }) - f);
+    const auto fitEnd = static_cast<int>(
+        std::partition_point(f + omniEnd, fEnd, [b](double fi) { return !(pistonX(fi, b) >= kPistonCutoff); }) - f);
+    for (int i = 0; i < omniEnd; ++i) out[i] = Complex(level, 0.0);
+    for (int i = omniEnd; i < fitEnd; ++i) out[i] = Complex(pistonFit(pistonX(f[i], b)) * level, 0.0);
+    for (int i = fitEnd; i < kPoints; ++i) out[i] = Complex(kPistonFloor * level, 0.0);
+
+    // No path difference (a driver at the reference on the main ray): e^(j0) = 1.
+    if (dt == 0.0) return;
+    constexpr double kMinusTwoPi = -2.0 * kPiExact;
+    auto rotate = [&](auto sinCosOf) {
+        for (int i = 0; i < kPoints; ++i) {
+            const double g = out[i].real();
+            double sn = 0.0;
+            double c = 0.0;
+            sinCosOf(kMinusTwoPi * f[i] * dt, sn, c);
+            out[i] = Complex(c * g, sn * g);
+        }
+    };
+    // |phase| grows with the frequency: when the last one is in range, all are.
+    if (std::fabs(kMinusTwoPi * f[kPoints - 1] * dt) < 1.0e6)
+        rotate([](double phi, double& sn, double& c) { sinCosReduced(phi, sn, c); });
+    else
+        rotate([](double phi, double& sn, double& c) { sinCos(phi, sn, c); });
+}
+
 } // namespace
 
 double TGeneral::PistonDirectivity(double f, double b) {
@@ -358,27 +411,7 @@ void TGeneral::offAxisFactor(double theta, double a, double x, double y, double 
         // Pressure falls as 1/r from the source.
         level = 1.0 / r;
     }
-    const double* f = frequency_.data();
-
-    // Directivity times level. x grows with the frequency, so the three pieces of the
-    // directivity are three index ranges and the loops need no branches.
-    int omniEnd = 0;
-    while (omniEnd < kPoints && pistonX(f[omniEnd], b) < kPistonOmni) ++omniEnd;
-    int fitEnd = omniEnd;
-    while (fitEnd < kPoints && !(pistonX(f[fitEnd], b) >= kPistonCutoff)) ++fitEnd;
-    for (int i = 0; i < omniEnd; ++i) out[i] = Complex(level, 0.0);
-    for (int i = omniEnd; i < fitEnd; ++i) out[i] = Complex(pistonFit(pistonX(f[i], b)) * level, 0.0);
-    for (int i = fitEnd; i < kPoints; ++i) out[i] = Complex(kPistonFloor * level, 0.0);
-
-    // No path difference (a driver at the reference on the main ray): e^(j0) = 1.
-    if (dt == 0.0) return;
-    for (int i = 0; i < kPoints; ++i) {
-        const double g = out[i].real();
-        double sn = 0.0;
-        double c = 0.0;
-        sinCos(-2.0 * kPiExact * f[i] * dt, sn, c);
-        out[i] = Complex(c * g, sn * g);
-    }
+    fillFactor(frequency_.data(), b, level, dt, out);
 }
 
 bool TGeneral::writeRecord(BinaryWriter& w) const {

@@ -67,6 +67,11 @@ public:
     double gdMax = 10.0;             // ms
     std::uint8_t hideOnAxis = 0;     // "Hide on axis plot"
     std::uint8_t inhibit = 0;        // "Inhibit": only the main ray is calculated
+    // Where the settings dialog stood when it last closed; the next one opens there. Window
+    // state of the run: neither Reset nor the project file touches it.
+    bool dialogPlaced = false;
+    std::int16_t dialogX = 0;
+    std::int16_t dialogY = 0;
 
     [[nodiscard]] std::string_view title() const;
     // Cut to 99 characters.

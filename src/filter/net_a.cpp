@@ -3,6 +3,7 @@
 #include "core/binary_io.h"
 #include "core/format.h"
 #include "core/ui_host.h"
+#include "filter/fast_log.h"
 #include "filter/general.h"
 
 #include <algorithm>
@@ -38,7 +39,6 @@ const CompDefaults& defaultsOf(TCompA::Kind kind, bool active) {
     return (active ? kActiveDefaults : kPassiveDefaults)[static_cast<int>(kind)];
 }
 
-double magnitudeDb(Complex z) { return 20.0 * std::log10(std::abs(z)); }
 double phaseDegrees(Complex z) { return std::atan2(z.imag(), z.real()) * kDegrees; }
 
 // Which of R1, R2, C, C1, C2, L a branch type uses.
@@ -151,24 +151,30 @@ void TCompA::CalcImpedance(const CVector& jw) {
 void TCompA::UpdateEngineeringUnit() {
     if (!active_) return;
     const double v = value_;
+    const char* unit = "H";
+    double scale = 1.0;
     switch (kind_) {
     case Resistor:
-        if (v < 1000.0) unit_ = "ohm", displayScale_ = 1.0;
-        else unit_ = "kohm", displayScale_ = 0.001;
+        if (v < 1000.0) unit = "ohm", scale = 1.0;
+        else unit = "kohm", scale = 0.001;
         break;
     case Capacitor:
-        if (v < 5e-10) unit_ = "pF", displayScale_ = 1e12;
-        else if (v < 5e-7) unit_ = "nF", displayScale_ = 1e9;
-        else if (v < 5e-3) unit_ = "uF", displayScale_ = 1e6;
-        else unit_ = "F", displayScale_ = 1.0;
+        if (v < 5e-10) unit = "pF", scale = 1e12;
+        else if (v < 5e-7) unit = "nF", scale = 1e9;
+        else if (v < 5e-3) unit = "uF", scale = 1e6;
+        else unit = "F", scale = 1.0;
         break;
     case Inductor:
-        if (v < 5e-4) unit_ = "uH", displayScale_ = 1e6;
-        else if (v < 0.5) unit_ = "mH", displayScale_ = 1000.0;
-        else unit_ = "H", displayScale_ = 1.0;
+        if (v < 5e-4) unit = "uH", scale = 1e6;
+        else if (v < 0.5) unit = "mH", scale = 1000.0;
+        else unit = "H", scale = 1.0;
         break;
     }
-    const double x = v * displayScale_;
+    // One copy from a separate string: GCC 12 takes the in-place assignment of a literal
+    // at -O3 for a possibly overlapping copy (-Wrestrict).
+    unit_ = std::string(unit);
+    displayScale_ = scale;
+    const double x = v * scale;
     format_ = x < 5.0 ? "%2.2f" : x < 50.0 ? "%2.1f" : "%2.0f";
 }
 
@@ -655,10 +661,12 @@ bool TNetA::Solve() {
     else passiveLadder();
 
     const Complex* H = transfer_.data();
+    // Magnitudes first, then the logarithms in a pass of their own that vectorises.
     for (int i = 0; i < n; ++i) {
         const Complex* v = voltageRatio_[i].data();
         double* gain = driverGain_[i].data();
-        for (int k = 0; k < kPoints; ++k) gain[k] = magnitudeDb(H[k] * v[k]);
+        for (int k = 0; k < kPoints; ++k) gain[k] = std::abs(H[k] * v[k]);
+        magnitudesToDb(gain, kPoints);
     }
     for (int k = 0; k < kPoints; ++k) transferPhase_[k] = phaseDegrees(H[k]);
     if (!active_) {
@@ -690,7 +698,8 @@ bool TNetA::Solve() {
         if (ray < 0 || ray >= kMaxRays) return;
         const Complex* s = angleSpl_[ray].data();
         double* out = angleSplLevel_[ray].data();
-        for (int k = 0; k < kPoints; ++k) out[k] = magnitudeDb(s[k]);
+        for (int k = 0; k < kPoints; ++k) out[k] = std::abs(s[k]);
+        magnitudesToDb(out, kPoints);
     };
     level(mainRay);
     if (optimising && optimiserRay != mainRay) level(optimiserRay);
@@ -796,19 +805,63 @@ void TNetA::rayFactor(int driver, int ray) {
     held = key;
 }
 
+namespace {
+
+// The ray sums get an AVX2 variant picked at load time where the compiler and the
+// platform support it. AVX2 alone brings no fused multiply-add, so both variants round
+// exactly alike.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#define HARLOX_SUM_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define HARLOX_SUM_CLONES
+#endif
+
+// out = sum over the N drivers of s_i * g_i, point by point, in one pass; the products
+// spelled out (the library's checks for NaN cost more than the sum) and added in driver
+// order, as separate passes would.
+template <int N>
+HARLOX_SUM_CLONES void sumProducts(const std::array<const Complex*, TNetA::kMaxDrivers>& s,
+                                   const std::array<const Complex*, TNetA::kMaxDrivers>& g, Complex* out) {
+    // As plain doubles (the layout complex guarantees): loads of Complex temporaries
+    // keep the loop from vectorising.
+    std::array<const double*, TNetA::kMaxDrivers> sd{};
+    std::array<const double*, TNetA::kMaxDrivers> gd{};
+    for (std::size_t i = 0; i < N; ++i) {
+        sd[i] = reinterpret_cast<const double*>(s[i]);
+        gd[i] = reinterpret_cast<const double*>(g[i]);
+    }
+    double* o = reinterpret_cast<double*>(out);
+    for (int k = 0; k < 2 * TNetA::kPoints; k += 2) {
+        double re = 0.0;
+        double im = 0.0;
+        for (std::size_t i = 0; i < N; ++i) {
+            const double ar = sd[i][k], ai = sd[i][k + 1];
+            const double br = gd[i][k], bi = gd[i][k + 1];
+            re += ar * br - ai * bi;
+            im += ar * bi + ai * br;
+        }
+        o[k] = re;
+        o[k + 1] = im;
+    }
+}
+
+} // namespace
+
 void TNetA::sumRay(int ray, int n) {
-    Complex* out = angleSpl_[ray].data();
-    std::fill(out, out + kPoints, Complex(0.0, 0.0));
+    std::array<const Complex*, kMaxDrivers> s{};
+    std::array<const Complex*, kMaxDrivers> g{};
     for (int i = 0; i < n; ++i) {
         rayFactor(i, ray);
-        const Complex* s = driverSpl_[i].data();
-        const Complex* g = rayFactors_[i * kMaxRays + ray].data();
-        // The product spelled out: the library's checks for NaN cost more than the sum.
-        for (int k = 0; k < kPoints; ++k) {
-            const double re = s[k].real() * g[k].real() - s[k].imag() * g[k].imag();
-            const double im = s[k].real() * g[k].imag() + s[k].imag() * g[k].real();
-            out[k] += Complex(re, im);
-        }
+        s[static_cast<std::size_t>(i)] = driverSpl_[i].data();
+        g[static_cast<std::size_t>(i)] = rayFactors_[i * kMaxRays + ray].data();
+    }
+    Complex* out = angleSpl_[ray].data();
+    switch (n) {
+    case 1: sumProducts<1>(s, g, out); break;
+    case 2: sumProducts<2>(s, g, out); break;
+    case 3: sumProducts<3>(s, g, out); break;
+    case 4: sumProducts<4>(s, g, out); break;
+    default: sumProducts<0>(s, g, out); break;
     }
     if (polarityInverted)
         for (int k = 0; k < kPoints; ++k) out[k] = -out[k];

@@ -5,7 +5,9 @@
 #include "core/constants.h"
 #include "core/format.h"
 #include "core/program_dir.h"
+#include "filter/fast_log.h"
 #include "filter/general.h"
+#include "filter/imp_response.h"
 #include "output/curve_writer.h"
 
 #include <algorithm>
@@ -61,23 +63,37 @@ std::array<PalettePen, TXover::kPaletteSize> makePalette() {
     return p;
 }
 
-// The nearest pen a diagram model can draw; it knows five colours.
+// The diagram pen of a palette entry; the grey (127, 127, 127) and anything unknown draw grey.
 Pen diagramPen(int paletteIndex) {
     const PalettePen& p = TXover::Palette()[static_cast<std::size_t>(paletteIndex)];
-    PenColor color = PenColor::Grey;
-    if (p.r == 0 && p.g == 0 && p.b == 0) color = PenColor::Black;
-    else if (p.r == 255 && p.g == 0 && p.b == 0) color = PenColor::Red;
-    else if (p.r == 0 && p.g == 255 && p.b == 0) color = PenColor::Green;
-    else if (p.r == 0 && p.g == 0 && p.b == 255) color = PenColor::Blue;
-    return {color, p.style};
+    struct Named {
+        std::uint8_t r, g, b;
+        PenColor color;
+    };
+    static constexpr std::array<Named, 7> named{{{0, 0, 0, PenColor::Black},
+                                                 {255, 0, 0, PenColor::Red},
+                                                 {0, 255, 0, PenColor::Green},
+                                                 {0, 0, 255, PenColor::Blue},
+                                                 {255, 255, 0, PenColor::Yellow},
+                                                 {255, 0, 255, PenColor::Magenta},
+                                                 {0, 255, 255, PenColor::Cyan}}};
+    for (const Named& n : named)
+        if (p.r == n.r && p.g == n.g && p.b == n.b) return {n.color, p.style};
+    return {PenColor::Grey, p.style};
 }
 
-// 20 log10 |z| as 10 log10 |z|^2 where the square can neither over- nor underflow: it
-// saves the hypot of 17 rays of 500 points and differs by a few 1e-15 dB at most.
-double levelDb(Complex z) {
-    const double n = z.real() * z.real() + z.imag() * z.imag();
-    if (n > 1e-290 && n < 1e290) return 10.0 * std::log10(n);
-    return 20.0 * std::log10(std::abs(z));
+// The level rows get an AVX2 variant picked at load time where the compiler and the
+// platform support it. AVX2 alone brings no fused multiply-add, so both variants round
+// exactly alike.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#define HARLOX_LEVEL_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define HARLOX_LEVEL_CLONES
+#endif
+
+HARLOX_LEVEL_CLONES
+void levelRow(const Complex* z, double* level, int n) {
+    levelsDb(z, level, n);
 }
 
 // "%+d" into a short buffer: the label stays within the string's own storage.
@@ -127,6 +143,7 @@ TXover::TXover(TGeneral& general, int variant, UiHost& ui)
                 advanced_[static_cast<std::size_t>(i)] = std::make_unique<TNetA>(general_, i, info_->active, this);
         }
     }
+    impResponse_ = std::make_unique<TImpResponse>(general_, impulseWindow_);
     createWindows();
     New();
 }
@@ -395,6 +412,8 @@ bool TXover::Calculate() {
     fillRayPlots();
     if (!calculateNets()) return false;
     combine();
+    impResponse_->setSource(raySum_[general_.mainRay()].data());
+    impResponse_->Calculate();
 
     if (!IsSimple()) connectDriverGains();
     summedWindow_.clearCurves();
@@ -444,8 +463,7 @@ void TXover::combine() {
             for (int i = 0; i < kPoints; ++i)
                 sum[i] += rm[i];
         }
-        for (int i = 0; i < kPoints; ++i)
-            level[i] = levelDb(sum[i]);
+        levelRow(sum, level, kPoints);
     }
 
     const Complex* s = raySum_[main].data();
@@ -507,6 +525,23 @@ void TXover::scaleDiagrams() {
 
     AxisScale o = autoScale(overlayWindow_);
     overlayScale_ = {o.top - range, o.top};
+
+    // The diagrams show what was chosen here, whoever draws them.
+    const auto axis = [](AxisScale a) {
+        return std::optional<AxisRange>(
+            std::isfinite(a.bottom) && std::isfinite(a.top) && a.top > a.bottom ? AxisRange{a.bottom, a.top, true}
+                                                                                 : AxisRange{});
+    };
+    // The impulse response runs over time.
+    for (DiagramModel* m : DiagramWindows())
+        if (m != &impulseWindow_) m->setScaledXRange(axis(xRange_));
+    for (int i = 0; i < gainWindowCount_; ++i)
+        gainWindows_[static_cast<std::size_t>(i)].setScaledYRange(axis(gainScale_[static_cast<std::size_t>(i)]));
+    impedanceWindow_.setScaledYRange(axis(impedanceScale_));
+    summedWindow_.setScaledYRange(axis(summedScale_));
+    phaseWindow_.setScaledYRange(axis(PhaseScale()));
+    groupDelayWindow_.setScaledYRange(axis(groupDelayScale_));
+    overlayWindow_.setScaledYRange(axis(overlayScale_));
 }
 
 void TXover::ChangeNotification(int code) {
@@ -704,10 +739,16 @@ bool TXover::ExportTotal(int kind) {
     case FilterExportKind::GroupDelay:
         data = makeCurveExport(ExportCurve::GroupDelay, kPoints, f, groupDelay_.data(), nullptr);
         break;
-    case FilterExportKind::FilterGain:
     case FilterExportKind::Impulse:
+        // The points the window shows, time in ms; nothing while the transform is disabled.
+        if (impulseWindow_.pointCount() <= 0) return false;
+        data = makeCurveExport(ExportCurve::Transient, impulseWindow_.pointCount(), impResponse_->TimeAxis().data(),
+                               impResponse_->Response().data(), nullptr);
+        data.title = impulseWindow_.title();
+        break;
+    case FilterExportKind::FilterGain:
     default:
-        // The total has no filter gain; the impulse response window has no points until the transient response fills it.
+        // The total has no filter gain.
         return false;
     }
     if (static_cast<FilterExportKind>(kind) != FilterExportKind::Spl) return exportCurve(ui_, *selector, data, true);

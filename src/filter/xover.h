@@ -22,6 +22,7 @@ namespace harlox {
 class BinaryReader;
 class BinaryWriter;
 class TGeneral;
+class TImpResponse;
 
 // The filter project's export kinds (File > Export).
 enum class FilterExportKind { Spl = 0, FilterGain = 1, InputImpedance = 2, GroupDelay = 3, Impulse = 4 };
@@ -48,6 +49,7 @@ public:
     static constexpr int kMaxNets = 4;
     static constexpr int kRays = 17;
     static constexpr int kPaletteSize = 36;
+    static constexpr std::size_t kPrintListSize = 15;
     static constexpr std::size_t kSchematicTextSize = 600;
     static constexpr int kCurrentVersion = 400;
     static constexpr int kOldestVersion = 300;
@@ -123,7 +125,7 @@ public:
     // settings as they were.
     [[nodiscard]] bool ReadProject(const std::string& path);
 
-    // File > Export of the total (kinds 0, 2, 3; 4 has no data yet) and of network i.
+    // File > Export of the total (kinds 0, 2, 3, 4) and of network i.
     bool ExportTotal(int kind);
     bool ExportNet(int kind, int i);
     // The "Export SPL Total" dialog: given the "%+d" angles and the selected index, returns
@@ -175,6 +177,8 @@ public:
     DiagramModel& SurfaceWindow() { return surfaceWindow_; }
     DiagramModel& OverlayWindow() { return overlayWindow_; }
     DiagramModel& ImpulseWindow() { return impulseWindow_; }
+    // Fills the impulse window from the main ray; "Filter music" works from it too.
+    [[nodiscard]] TImpResponse& ImpResponse() { return *impResponse_; }
     // Gain window(s), impedance (not active), summed, phase, group delay, surface, overlay,
     // impulse.
     [[nodiscard]] std::vector<DiagramModel*> DiagramWindows();
@@ -255,6 +259,7 @@ private:
     DiagramModel surfaceWindow_;
     DiagramModel overlayWindow_;
     DiagramModel impulseWindow_;
+    std::unique_ptr<TImpResponse> impResponse_;
     std::array<int, kRays> surfaceRays_{};
     int surfaceRayCount_ = 0;
     std::array<AxisScale, kMaxNets> gainScale_{};

@@ -1,6 +1,7 @@
 #include "filter/xover.h"
 
 #include "core/binary_io.h"
+#include "filter/fast_log.h"
 #include "filter/general.h"
 #include "output/curve_writer.h"
 #include "scripted_ui_host.h"
@@ -8,10 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -222,6 +225,57 @@ TEST_F(Xover, TwoWaySumsPerRayFromRealDrivers) {
     x.Calculate();
     EXPECT_EQ(x.SurfaceWindow().curveCount(), 0);
     EXPECT_EQ(x.OverlayWindow().curveCount(), 0);
+}
+
+// The levels take their own logarithm where the square is in range: it must agree with
+// the library's to rounding over whole rows, and a silent row (two equal networks in
+// opposite polarity) must still come out as -inf.
+TEST_F(Xover, RayLevelsAgreeWithTheLibraryLogarithm) {
+    if (!haveMeasured()) GTEST_SKIP() << "no shared data folder";
+    ASSERT_TRUE(general.setSurfaceRays(std::vector<int>{30, 0, -45}));
+    TXover x(general, 0, ui);
+    setUpBass(*x.SimpleNet(0));
+    setUpTreble(*x.SimpleNet(2));
+    ASSERT_TRUE(x.Calculate());
+    double worst = 0.0;
+    for (int k = 0; k < general.surfaceCount(); ++k)
+        for (int i = 0; i < 500; ++i) {
+            const Complex z = x.RaySum()[k][i];
+            const double ref = 10.0 * std::log10(z.real() * z.real() + z.imag() * z.imag());
+            worst = std::max(worst, std::fabs(x.RayDb()[k][i] - ref) / std::max(std::fabs(ref), 1e-3));
+        }
+    EXPECT_LT(worst, 1e-14);
+
+    TXover silent(general, 4, ui);
+    for (int i = 0; i < 2; ++i) {
+        TNetA& net = *silent.AdvancedNet(i);
+        net.SplData(0).SetFileName(kMeasured + "DCS255-4@0.frd");
+        net.ImpedanceData(0).SetFileName(kMeasured + "DCS255-4.zma");
+        ASSERT_TRUE(net.SplData(0).ReadCurve(nullptr));
+        ASSERT_TRUE(net.ImpedanceData(0).ReadCurve(nullptr));
+        net.Branch(0).SetType(3);
+        net.polarityInverted = static_cast<std::uint8_t>(i);
+        net.MarkChanged();
+    }
+    ASSERT_TRUE(silent.Calculate());
+    for (int i = 0; i < 500; i += 50) {
+        ASSERT_EQ(silent.RaySum()[1][i], Complex(0.0, 0.0)) << i;
+        EXPECT_EQ(silent.RayDb()[1][i], -std::numeric_limits<double>::infinity()) << i;
+    }
+}
+
+TEST(FastLog, Log10AnyMatchesTheLibraryAndKeepsItsSpecialValues) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const double tiny = std::numeric_limits<double>::denorm_min();
+    for (double x : {0.0, -0.0, tiny, 1e-310, 2.2250738585072014e-308, 1e-300, 0.5, 0.999999999, 1.0, 1.000000001,
+                     2.0, 10.0, 1e5, 1.7976931348623157e308, inf}) {
+        const double ref = std::log10(x);
+        const double got = log10Any(x);
+        if (!std::isfinite(ref) || ref == 0.0) EXPECT_EQ(got, ref) << x;
+        else EXPECT_NEAR(got, ref, 3e-16 * std::fabs(ref)) << x;
+    }
+    EXPECT_TRUE(std::isnan(log10Any(-1.0)));
+    EXPECT_TRUE(std::isnan(log10Any(std::numeric_limits<double>::quiet_NaN())));
 }
 
 TEST_F(Xover, CycleRecomputesOnlyTheChangedNet) {
