@@ -154,7 +154,7 @@ void mapLogicalPage(QPainter& painter, const QPrinter& printer) {
 }
 
 bool printDiagrams(QPrinter& printer, const std::vector<const DiagramModel*>& diagrams, int perPage,
-                   const PrintHeader& header) {
+                   const PrintHeader& header, const std::function<RenderOptionsHook(const DiagramModel&)>& extend) {
     printer.setDocName(QStringLiteral("Harlox print job"));
     QPainter p;
     if (!p.begin(&printer)) return false;
@@ -180,7 +180,7 @@ bool printDiagrams(QPrinter& printer, const std::vector<const DiagramModel*>& di
         p.setPen(Qt::black);
         p.drawText(s.titleRect, Qt::AlignHCenter | Qt::AlignBottom, fromModelText(m.title()));
         p.restore();
-        renderDiagram(p, s.frame, m, false);
+        renderDiagram(p, s.frame, m, false, extend ? extend(m) : RenderOptionsHook{});
     }
     return p.end();
 }

@@ -5,6 +5,7 @@
 #include <QRectF>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class QPainter;
@@ -23,6 +24,7 @@ inline constexpr double kPrintPageHeight = 1800.0;
 struct PrintDiagramsSettings {
     static constexpr int kMaxSelected = 8;
     std::vector<const DiagramModel*> selected;
+    std::size_t maxSelected = kMaxSelected; // a filter project keeps more
     int perPage = 8; // 3, 4 or 8
     bool printDate = true;
     bool printProjectName = true;
@@ -54,8 +56,10 @@ QString printDateText();
 void mapLogicalPage(QPainter& painter, const QPrinter& printer);
 
 // The print jobs. All return false when the printer could not be started.
+// `extend` gives what a window draws beyond its model (the off-axis map), empty for none.
 [[nodiscard]] bool printDiagrams(QPrinter& printer, const std::vector<const DiagramModel*>& diagrams,
-                                 int perPage, const PrintHeader& header);
+                                 int perPage, const PrintHeader& header,
+                                 const std::function<RenderOptionsHook(const DiagramModel&)>& extend = {});
 // One diagram window, with its title, across the top of a page; `extend` adds what the
 // window draws beyond its model.
 [[nodiscard]] bool printDiagramWindow(QPrinter& printer, const DiagramModel& model,

@@ -1,5 +1,6 @@
 #include "gui/diagram_renderer.h"
 
+#include "core/format.h"
 #include "gui/model_text.h"
 
 #include <QBuffer>
@@ -8,12 +9,14 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPolygonF>
 #include <QSaveFile>
 #include <QSvgGenerator>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -26,6 +29,10 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kFixedRangeThreshold = 1e-9; // as in the model: a fixed span above this is used
 constexpr double kPhaseSpan = 180.0;
 constexpr int kMaxImageSide = 16000;
+// A colour map row has at most this many cells across; wider plots stretch them.
+constexpr int kMaxMapColumns = 2048;
+// The half height of the band of a lone ray, degrees.
+constexpr double kLoneBandHalf = 5.0;
 
 QColor backgroundColor() {
     return {255, 255, 255};
@@ -52,6 +59,14 @@ QColor cursorColor() {
 QString phaseUnit() {
     return QStringLiteral("deg");
 }
+
+// One ray of a colour map: its band on the angle axis.
+struct Band {
+    double angle = 0.0; // as drawn (flipped when the map is)
+    double lo = 0.0;
+    double hi = 0.0;
+    const double* level = nullptr;
+};
 
 struct LegendEntry {
     QString text;
@@ -92,7 +107,58 @@ struct Frame {
     QString xUnit;
     QString yUnit;
     QString note;
+    // Colour map: the bands by rising angle, the colour bar right of the plot.
+    bool surface = false;
+    std::vector<Band> bands;
+    QRectF barRect;
+    AxisMapping bar;
+    AxisTicks barTicks;
+    std::vector<AxisTick> barLabels;
+    QString barUnit;
 };
+
+// The bands of a map by rising angle, each reaching halfway to its neighbours; the outer
+// ones reach as far out as in.
+std::vector<Band> mapBands(const SurfaceMap& map) {
+    std::vector<Band> bands;
+    for (const SurfaceRay& r : map.rays) {
+        if (!std::isfinite(r.angle)) continue;
+        bands.push_back({map.flip ? -r.angle : r.angle, 0.0, 0.0, r.level});
+    }
+    std::stable_sort(bands.begin(), bands.end(), [](const Band& a, const Band& b) { return a.angle < b.angle; });
+    const std::size_t n = bands.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        Band& b = bands[i];
+        const double below = i > 0 ? (b.angle - bands[i - 1].angle) / 2.0 : kNaN;
+        const double above = i + 1 < n ? (bands[i + 1].angle - b.angle) / 2.0 : kNaN;
+        const double lone = n == 1 ? kLoneBandHalf : 0.0;
+        b.lo = b.angle - (i > 0 ? below : (n > 1 ? above : lone));
+        b.hi = b.angle + (i + 1 < n ? above : (n > 1 ? below : lone));
+    }
+    return bands;
+}
+
+// Labels at the rays' angles: the outer rays and 0 degrees keep theirs longest.
+AxisTicks bandTicks(const std::vector<Band>& bands) {
+    AxisTicks t;
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        const double a = bands[i].angle;
+        const bool key = i == 0 || i + 1 == bands.size() || a == 0.0;
+        t.labels.push_back({a, strprintf("%+d", static_cast<int>(std::lround(a))), key ? 0 : 1 + int(i % 2)});
+    }
+    return t;
+}
+
+AxisBounds barBounds(const SurfaceMap& map) {
+    const double span = std::isfinite(map.span) && map.span > 0.0 ? map.span : 30.0;
+    const double top = std::isfinite(map.top) ? map.top : 0.0;
+    return {top - span, top};
+}
+
+QString curveLabel(const DiagramModel& m, const RenderOptions& o, int c) {
+    const QString label = fromModelText(m.curve(c).label);
+    return o.relabel ? o.relabel(label) : label;
+}
 
 double textWidth(const QFontMetricsF& fm, const QString& s) {
     return fm.horizontalAdvance(s);
@@ -191,6 +257,14 @@ Frame computeFrame(const QRectF& target, const DiagramModel& m, const RenderOpti
     f.note = fromModelText(m.note());
     f.logX = m.logX();
     f.showPhase = m.phaseShown();
+    const SurfaceMap* map = o.surface ? &*o.surface : nullptr;
+    if (map) {
+        f.surface = true;
+        f.showPhase = false;
+        f.barUnit = f.yUnit.isEmpty() ? QStringLiteral("dB") : f.yUnit;
+        f.yUnit = QStringLiteral("deg");
+        f.bands = mapBands(*map);
+    }
 
     // Vertical bands that do not depend on the plot width.
     double top = target.top() + f.pad;
@@ -208,10 +282,11 @@ Frame computeFrame(const QRectF& target, const DiagramModel& m, const RenderOpti
 
     // Legend entries.
     std::vector<LegendEntry> entries;
-    for (int c = 0; c < std::min(m.curveCount(), DiagramModel::kMaxCurves); ++c) {
+    // A map names its rays on the angle axis.
+    for (int c = 0; !map && c < std::min(m.curveCount(), DiagramModel::kMaxCurves); ++c) {
         const DiagramModel::Curve& cv = m.curve(c);
         if (!cv.y || cv.label.empty()) continue;
-        entries.push_back({fromModelText(cv.label), DiagramRenderer::qpen(cv.pen, f.u), {}});
+        entries.push_back({curveLabel(m, o, c), DiagramRenderer::qpen(cv.pen, f.u), {}});
     }
     if (f.showPhase) {
         QPen pp(DiagramRenderer::phaseColor(), 1.5 * f.u);
@@ -225,8 +300,17 @@ Frame computeFrame(const QRectF& target, const DiagramModel& m, const RenderOpti
     const AxisRange xr = o.xRange ? *o.xRange : m.xRange();
     const AxisBounds xb =
         xr.valid ? padAxisBounds(xr.min, xr.max, f.logX) : padAxisBounds(kNaN, kNaN, f.logX);
-    const AxisRange yr = o.yRange ? *o.yRange : m.yRange();
-    const bool fixedY = o.yRange.has_value() || m.fixedYRange() > kFixedRangeThreshold;
+    AxisRange yr = o.yRange ? *o.yRange : m.yRange();
+    bool fixedY = o.yRange.has_value() || m.fixedYRange() > kFixedRangeThreshold;
+    if (map) {
+        yr = f.bands.empty() ? AxisRange{-1.0, 1.0, true}
+                             : AxisRange{f.bands.front().lo, f.bands.back().hi, true};
+        fixedY = true;
+    }
+    const bool mapBar = map && !f.bands.empty();
+    const AxisBounds levels = map ? barBounds(*map) : AxisBounds{};
+    const double barGap = 10.0 * f.u;
+    const double barWidth = 12.0 * f.u;
     const AxisBounds yRaw =
         yr.valid ? padAxisBounds(yr.min, yr.max, false) : padAxisBounds(kNaN, kNaN, false);
 
@@ -242,7 +326,8 @@ Frame computeFrame(const QRectF& target, const DiagramModel& m, const RenderOpti
         const int yTarget = std::clamp(static_cast<int>(plotH / (2.4 * f.lineH)), 2, 14);
         yStep = niceStep(yRaw.max - yRaw.min, yTarget);
         yb = fixedY ? yRaw : niceBounds(yRaw, yTarget);
-        f.yTicks = linearAxisTicksWithStep(yb, yStep);
+        f.yTicks = map ? bandTicks(f.bands) : linearAxisTicksWithStep(yb, yStep);
+        if (mapBar) f.barTicks = linearAxisTicks(levels, yTarget);
         const double phaseStep = plotH / 8.0 >= 2.2 * f.lineH ? 45.0 : 90.0;
         f.phaseTicks =
             f.showPhase ? linearAxisTicksWithStep({-kPhaseSpan, kPhaseSpan}, phaseStep) : AxisTicks{};
@@ -252,6 +337,9 @@ Frame computeFrame(const QRectF& target, const DiagramModel& m, const RenderOpti
         if (f.showPhase) {
             const double pw = std::max(maxLabelWidth(fm, f.phaseTicks), textWidth(fm, phaseUnit()));
             right = target.right() - f.pad - pw - f.labelGap;
+        } else if (mapBar) {
+            const double lw = std::max(maxLabelWidth(fm, f.barTicks), textWidth(fm, f.barUnit));
+            right = target.right() - f.pad - lw - f.labelGap - barWidth - barGap;
         } else {
             // room for half of a label centred on the last grid line
             right = target.right() - f.pad - textWidth(fm, QStringLiteral("20k")) / 2.0;
@@ -309,13 +397,21 @@ Frame computeFrame(const QRectF& target, const DiagramModel& m, const RenderOpti
     f.phaseLabels = selectLabels(
         f.phaseTicks.labels, [&f](double v) { return f.phase.toPixel(v); }, height,
         f.plot.top() - f.lineH / 2.0, f.plot.bottom() + f.lineH / 2.0, 0.15 * f.lineH);
+    if (mapBar) {
+        f.barRect = QRectF(f.plot.right() + barGap, f.plot.top(), barWidth, f.plot.height());
+        f.bar = AxisMapping(levels, f.barRect.bottom(), f.barRect.top(), false);
+        f.barLabels = selectLabels(
+            f.barTicks.labels, [&f](double v) { return f.bar.toPixel(v); }, height,
+            f.plot.top() - f.lineH / 2.0, f.plot.bottom() + f.lineH / 2.0, 0.15 * f.lineH);
+    }
     return f;
 }
 
-void drawGrid(QPainter& p, const Frame& f) {
+// Over a colour map the lines are see-through white, so the colours stay readable.
+void drawGrid(QPainter& p, const Frame& f, bool overMap = false) {
     const double w = 1.0 * f.u;
-    QPen minor(minorGridColor(), w);
-    QPen major(majorGridColor(), w);
+    QPen minor(overMap ? QColor(255, 255, 255, 45) : minorGridColor(), w);
+    QPen major(overMap ? QColor(255, 255, 255, 110) : majorGridColor(), w);
     minor.setCapStyle(Qt::FlatCap);
     major.setCapStyle(Qt::FlatCap);
     const QRectF& r = f.plot;
@@ -343,6 +439,26 @@ void drawGrid(QPainter& p, const Frame& f) {
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(QPointF(crisp(r.left(), w), crisp(r.top(), w)),
                       QPointF(crisp(r.right(), w), crisp(r.bottom(), w))));
+}
+
+// Widest curve pen, in pixels, that a window draws as a one-pixel line: the raster engine
+// draws that many times faster than a stroked outline, so a window full of curves repaints
+// within a frame. Printers, SVG, scaled painters and wider pens keep the stroked width.
+constexpr double kHairlineWidth = 1.6;
+
+bool drawsHairlines(const QPainter& p, const RenderOptions& o) {
+    const QPaintDevice* d = p.device();
+    if (o.printing || !d || p.worldTransform().isScaling()) return false;
+    const int type = d->devType();
+    return type == QInternal::Widget || type == QInternal::Image || type == QInternal::Pixmap;
+}
+
+QPen curvePen(QPen q, bool hairlines) {
+    if (hairlines && q.widthF() <= kHairlineWidth) {
+        q.setCosmetic(true);
+        q.setWidthF(1.0);
+    }
+    return q;
 }
 
 // One polyline per run of drawable points; a lone point becomes a dot. Phase runs also break
@@ -386,6 +502,97 @@ void drawSeries(QPainter& p, const Frame& f, const double* x, const double* y, i
 
 void drawText(QPainter& p, const QRectF& r, int flags, const QString& s) {
     p.drawText(r, flags | Qt::TextDontClip, s);
+}
+
+// The level at xv, interpolated between its neighbours (in log x on a log axis); NaN outside
+// the data. The x values rise, so j, the left neighbour of the last call, only moves on.
+double sweepAt(const double* x, const double* y, int n, double xv, bool logX, int& j) {
+    if (!x || !y || n < 2 || !std::isfinite(xv)) return kNaN;
+    while (j + 2 < n && !(x[j + 1] >= xv))
+        ++j;
+    const double x0 = x[j];
+    const double x1 = x[j + 1];
+    if (!(xv >= x0 && xv <= x1)) return kNaN;
+    const double y0 = y[j];
+    const double y1 = y[j + 1];
+    double t = 0.0;
+    if (x1 > x0) t = logX && x0 > 0.0 ? std::log(xv / x0) / std::log(x1 / x0) : (xv - x0) / (x1 - x0);
+    if (y0 == y1) return y0; // also keeps -inf (no output) from turning into NaN
+    if (!std::isfinite(y0) || !std::isfinite(y1)) return t < 0.5 ? y0 : y1;
+    return y0 + t * (y1 - y0);
+}
+
+// One image row per band, stretched over its band: crisp band edges at any scale, and an
+// SVG holds one small picture per ray instead of thousands of rectangles.
+void drawSurface(QPainter& p, const Frame& f, const DiagramModel& m) {
+    if (f.bands.empty()) {
+        drawGrid(p, f);
+        p.setFont(f.noteFont);
+        p.setPen(mutedTextColor());
+        drawText(p, f.plot, Qt::AlignCenter, DiagramRenderer::noRaysNote());
+        return;
+    }
+    const int columns = std::clamp(static_cast<int>(std::ceil(f.plot.width())), 2, kMaxMapColumns);
+    std::vector<double> xs(static_cast<std::size_t>(columns));
+    for (int i = 0; i < columns; ++i)
+        xs[static_cast<std::size_t>(i)] = f.x.toValue(f.plot.left() + (i + 0.5) * f.plot.width() / columns);
+    const AxisBounds lv = f.bar.bounds();
+    const double span = lv.max - lv.min;
+    p.save();
+    p.setClipRect(f.plot, Qt::IntersectClip);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    for (const Band& b : f.bands) {
+        QImage row(columns, 1, QImage::Format_RGB32);
+        auto* px = reinterpret_cast<QRgb*>(row.scanLine(0));
+        int j = 0;
+        for (int i = 0; i < columns; ++i) {
+            const double v = sweepAt(m.x(), b.level, m.pointCount(), xs[static_cast<std::size_t>(i)], f.logX, j);
+            px[i] = DiagramRenderer::levelColor((v - lv.min) / span).rgb();
+        }
+        const double top = f.y.toPixel(b.hi);
+        const double bottom = f.y.toPixel(b.lo);
+        p.drawImage(QRectF(f.plot.left(), top, f.plot.width(), bottom - top), row);
+    }
+    // Thin seams between the bands, so neighbouring rays of alike level stay apart.
+    QPen seam(QColor(255, 255, 255, 120), 1.0 * f.u);
+    seam.setCapStyle(Qt::FlatCap);
+    p.setPen(seam);
+    for (std::size_t i = 1; i < f.bands.size(); ++i) {
+        const double c = crisp(f.y.toPixel(f.bands[i].lo), seam.widthF());
+        p.drawLine(QPointF(f.plot.left(), c), QPointF(f.plot.right(), c));
+    }
+    p.restore();
+    drawGrid(p, f, true);
+}
+
+void drawColourBar(QPainter& p, const Frame& f) {
+    if (f.barRect.isEmpty()) return;
+    QLinearGradient g(f.barRect.bottomLeft(), f.barRect.topLeft());
+    constexpr int kStops = 16;
+    for (int k = 0; k <= kStops; ++k) {
+        const double t = double(k) / kStops;
+        g.setColorAt(t, DiagramRenderer::levelColor(t));
+    }
+    p.fillRect(f.barRect, g);
+    const double w = 1.0 * f.u;
+    p.setPen(QPen(frameColor(), w));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(f.barRect);
+    p.setFont(f.font);
+    const double big = 10000.0 * f.u;
+    const double tick = 3.0 * f.u;
+    const double right = f.barRect.right();
+    for (const AxisTick& t : f.barLabels) {
+        const double py = f.bar.toPixel(t.value);
+        p.setPen(QPen(frameColor(), w));
+        p.drawLine(QPointF(right, py), QPointF(right + tick, py));
+        p.setPen(textColor());
+        drawText(p, QRectF(right + tick + 2.0 * f.u, py - f.lineH / 2, big, f.lineH),
+                 Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(t.label));
+    }
+    p.setPen(mutedTextColor());
+    const double unitTop = f.plot.top() - f.lineH * 1.5 - 1.0 * f.u;
+    drawText(p, QRectF(f.barRect.left(), unitTop, big, f.lineH), Qt::AlignLeft | Qt::AlignVCenter, f.barUnit);
 }
 
 void drawAxes(QPainter& p, const Frame& f) {
@@ -488,6 +695,7 @@ QString valueText(double v, bool trimmed = false) {
 
 // How many drawn points a read-out box at r would hide.
 int hiddenPoints(const Frame& f, const DiagramModel& m, const RenderOptions& o, const QRectF& r) {
+    if (f.surface) return 0;
     const double divisor = m.yDivisor() != 0.0 ? m.yDivisor() : 1.0;
     int n = 0;
     const auto count = [&](const double* x, const double* y, int points, const AxisMapping& ym, double div,
@@ -529,20 +737,29 @@ void drawCursor(QPainter& p, const Frame& f, const DiagramModel& m, const Render
         p.setBrush(c);
         p.drawEllipse(QPointF(px, py), 3.5 * f.u, 3.5 * f.u);
     };
-    for (int c = 0; c < std::min(m.curveCount(), DiagramModel::kMaxCurves); ++c) {
+    // A map reads out every ray, the highest angle first, in the colour of its cell.
+    for (auto b = f.bands.rbegin(); b != f.bands.rend(); ++b) {
+        int j = 0;
+        const double v = sweepAt(m.x(), b->level, m.pointCount(), cx, f.logX, j);
+        if (!std::isfinite(v)) continue;
+        const AxisBounds lv = f.bar.bounds();
+        rows.push_back({DiagramRenderer::levelColor((v - lv.min) / (lv.max - lv.min)),
+                        QString::asprintf("%+d: ", static_cast<int>(std::lround(b->angle))) + valueText(v) +
+                            QLatin1Char(' ') + f.barUnit});
+    }
+    for (int c = 0; !f.surface && c < std::min(m.curveCount(), DiagramModel::kMaxCurves); ++c) {
         const DiagramModel::Curve& cv = m.curve(c);
         if (!cv.y) continue;
         const double v = DiagramRenderer::valueAt(m, c, cx);
         if (!std::isfinite(v)) continue;
         const QColor col = DiagramRenderer::color(cv.pen.color);
         marker(f.y.toPixel(v), col);
-        const QString name =
-            cv.label.empty() ? QStringLiteral("Curve %1").arg(c + 1) : fromModelText(cv.label);
+        const QString name = cv.label.empty() ? QStringLiteral("Curve %1").arg(c + 1) : curveLabel(m, o, c);
         rows.push_back({col, name + QStringLiteral(": ") + valueText(v) + QLatin1Char(' ') + f.yUnit});
     }
     for (const ExtraCurve& e : o.extraCurves) {
         const double v = DiagramRenderer::valueAt(e, cx, f.logX);
-        if (!std::isfinite(v)) continue;
+        if (f.surface || !std::isfinite(v)) continue;
         const QColor col = DiagramRenderer::color(e.pen.color);
         marker(f.y.toPixel(v), col);
         const QString name = e.label.isEmpty() ? QStringLiteral("Curve %1").arg(rows.size() + 1) : e.label;
@@ -630,8 +847,32 @@ QColor DiagramRenderer::color(PenColor c) {
         return {0x1A, 0x5C, 0xD0};
     case PenColor::Grey:
         return {127, 127, 127};
+    case PenColor::Yellow: // a darker yellow that still reads on white paper
+        return {0xC8, 0xA0, 0x00};
+    case PenColor::Magenta:
+        return {0xC0, 0x26, 0xA8};
+    case PenColor::Cyan:
+        return {0x00, 0x98, 0xB0};
     }
     return {0, 0, 0};
+}
+
+QColor DiagramRenderer::levelColor(double t) {
+    // A viridis-like ramp: lightness rises evenly from dark violet to yellow.
+    static constexpr std::array<QRgb, 9> ramp{0x440154, 0x472D7B, 0x3B528B, 0x2C728E, 0x21908C,
+                                              0x27AD81, 0x5DC863, 0xAADC32, 0xFDE725};
+    if (std::isnan(t)) return {0xD8, 0xD8, 0xD8};
+    const double s = std::clamp(t, 0.0, 1.0) * double(ramp.size() - 1);
+    const std::size_t i = std::min(static_cast<std::size_t>(s), ramp.size() - 2);
+    const double w = s - double(i);
+    const auto mix = [w](int a, int b) { return static_cast<int>(std::lround(a + w * (b - a))); };
+    const QColor a(ramp[i]);
+    const QColor b(ramp[i + 1]);
+    return {mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue())};
+}
+
+QString DiagramRenderer::noRaysNote() {
+    return QStringLiteral("No off-axis rays calculated");
 }
 
 QColor DiagramRenderer::phaseColor() {
@@ -743,28 +984,32 @@ DiagramLayout DiagramRenderer::render(QPainter& p, const QRectF& target, const D
         return {f.plot, f.x, f.y, f.u};
     }
 
-    drawGrid(p, f);
+    if (f.surface) drawSurface(p, f, m);
+    else drawGrid(p, f);
 
     p.save();
     p.setClipRect(f.plot, Qt::IntersectClip);
+    const bool hairlines = drawsHairlines(p, o);
     if (f.showPhase) {
         QPen pp(phaseColor(), 1.5 * f.u);
         pp.setJoinStyle(Qt::RoundJoin);
         pp.setCapStyle(Qt::RoundCap);
-        drawSeries(p, f, m.x(), m.phase(), m.pointCount(), 1.0, f.phase, pp, true);
+        drawSeries(p, f, m.x(), m.phase(), m.pointCount(), 1.0, f.phase, curvePen(pp, hairlines), true);
     }
     const double divisor = m.yDivisor() != 0.0 ? m.yDivisor() : 1.0;
     // The first curve is the main one: draw it last, on top.
-    for (int c = std::min(m.curveCount(), DiagramModel::kMaxCurves) - 1; c >= 0; --c) {
+    for (int c = f.surface ? -1 : std::min(m.curveCount(), DiagramModel::kMaxCurves) - 1; c >= 0; --c) {
         const DiagramModel::Curve& cv = m.curve(c);
-        drawSeries(p, f, m.x(), cv.y, m.pointCount(), divisor, f.y, qpen(cv.pen, f.u), false);
+        drawSeries(p, f, m.x(), cv.y, m.pointCount(), divisor, f.y, curvePen(qpen(cv.pen, f.u), hairlines), false);
     }
     // The same order for the extra curves: the first one on top.
-    for (auto it = o.extraCurves.rbegin(); it != o.extraCurves.rend(); ++it)
-        drawSeries(p, f, it->x, it->y, it->count, 1.0, f.y, qpen(it->pen, f.u), false, it->offset);
+    for (auto it = o.extraCurves.rbegin(); !f.surface && it != o.extraCurves.rend(); ++it)
+        drawSeries(p, f, it->x, it->y, it->count, 1.0, f.y, curvePen(qpen(it->pen, f.u), hairlines), false,
+                   it->offset);
     p.restore();
 
     drawAxes(p, f);
+    drawColourBar(p, f);
     drawLegend(p, f);
     drawLegendRows(p, f, o.legendTable);
     if (!o.printing && m.cursorValid()) drawCursor(p, f, m, o);

@@ -48,6 +48,24 @@ struct LegendTable {
     static constexpr double kWidth = 1200.0;
 };
 
+// One row of a colour map: a ray at an angle and its level in dB at each of the model's
+// x values. The array belongs to the caller.
+struct SurfaceRay {
+    double angle = 0.0; // degrees
+    const double* level = nullptr;
+};
+
+// A colour map drawn in place of the curves: x as the model's, y the ray angle, each ray a
+// band reaching halfway to its neighbours, the colour its level on a scale from top - span
+// (the coldest colour, and everything below it) to top.
+struct SurfaceMap {
+    std::vector<SurfaceRay> rays; // any order; none gives an empty plot with a note
+    double top = 0.0;             // dB
+    double span = 30.0;           // dB
+    // The speaker turned upside down: a ray at +30 is drawn (and read out) at -30.
+    bool flip = false;
+};
+
 struct RenderOptions {
     // Target units per screen pixel of the reference 560 x 380 window. 0 derives it from the
     // target's area, so a large image or a print frame looks like an enlarged window.
@@ -63,6 +81,11 @@ struct RenderOptions {
     // Rows of a legend table under the plot, after the curve labels' legend above it.
     std::vector<LegendRow> legendRows;
     LegendTable legendTable;
+    // The model's curve labels as the legend and the read-out show them; unset shows them as
+    // they are.
+    std::function<QString(const QString&)> relabel;
+    // A colour map in place of the curves (and the phase) of the model.
+    std::optional<SurfaceMap> surface;
 };
 
 // Adds what a window draws beyond its model to the options of a render.
@@ -93,6 +116,11 @@ public:
     static double autoUnit(const QSizeF& size);
     static QColor color(PenColor c);
     static QColor phaseColor();
+    // The colour map's scale at t, 0 (coldest) .. 1 (hottest), clamped; NaN gives the colour
+    // of a cell without a value.
+    static QColor levelColor(double t);
+    // The note of a colour map without rays.
+    static QString noRaysNote();
     // The pen of a curve at the given unit (Thick is 3 units, the others 1.5).
     static QPen qpen(const Pen& pen, double unit);
 

@@ -10,10 +10,13 @@
 #include "core/format.h"
 #include "core/measure_setup.h"
 #include "core/program_dir.h"
+#include "filter/general.h"
+#include "filter/xover.h"
 #include "gui/about_dialog.h"
 #include "gui/box_project_windows.h"
 #include "gui/diagram_printing.h"
 #include "gui/diagram_view.h"
+#include "gui/filter_project_windows.h"
 #include "gui/help_viewer.h"
 #include "gui/info_win.h"
 #include "gui/input_dialog.h"
@@ -21,6 +24,7 @@
 #include "gui/model_text.h"
 #include "gui/print_diagrams_dialog.h"
 #include "gui/project_dialogs.h"
+#include "gui/schematic_view.h"
 #include "gui/qt_ui_host.h"
 #include "gui/snapshot_model.h"
 #include "gui/start_dialog.h"
@@ -168,7 +172,7 @@ int TMainApp::run(QApplication& app) {
 
 TMainWindow::TMainWindow(UiHost& ui, MainWindowHooks hooks, QWidget* parent)
     : QMainWindow(parent), host_(ui), hooks_(std::move(hooks)),
-      mdi_(new QMdiArea(this)), openFileData_{
+      mdi_(new QMdiArea(this)), general_(std::make_unique<TGeneral>()), openFileData_{
                                     TBoxEmbryo::kProjectFilter, TBoxEmbryo::kProjectExtension, false, {}} {
     if (!hooks_.execDialog) hooks_.execDialog = [](QDialog& d) { return d.exec(); };
     if (!hooks_.choosePrinter) {
@@ -210,6 +214,8 @@ TMainWindow::~TMainWindow() {
     delete yankee_.data();
     windows_.reset();
     box_.reset();
+    filterWindows_.reset();
+    xover_.reset();
     host_.setCommandStateCallback({});
     host_.setRepaintCallback({});
 }
@@ -290,7 +296,9 @@ void TMainWindow::updateSubmenuVisibility() {
 }
 
 bool TMainWindow::projectTypeAvailable(int code) {
-    return isBoxProjectCode(code);
+    if (isBoxProjectCode(code)) return true;
+    const ProjectType* t = findProjectType(code);
+    return t && !t->isBox && TXover::FindVariant(t->filterVariant) != nullptr;
 }
 
 bool TMainWindow::commandImplemented(int id) const {
@@ -325,8 +333,7 @@ bool TMainWindow::commandImplemented(int id) const {
     case CommandAction::FilterExportTotal:
     case CommandAction::SectionExport:
     case CommandAction::NetExport:
-        // Only the filter projects have these.
-        return false;
+        return filterCommandImplemented(id);
     case CommandAction::NewInstance:
     case CommandAction::Open:
     case CommandAction::PrintWindow:
@@ -415,6 +422,7 @@ bool TMainWindow::canCloseProject() {
     // The transient dialog goes before the project's own question, with its settings saved.
     if (windows_) windows_->closeTransientResponseDialog();
     if (box_) return box_->CanClose();
+    if (xover_) return xover_->CanClose();
     return true;
 }
 
@@ -422,6 +430,8 @@ void TMainWindow::closeProject() {
     delete yankee_.data();
     windows_.reset();
     box_.reset();
+    filterWindows_.reset();
+    xover_.reset();
     host_.clearCommandStates();
     showMenuSet(MenuSetKind::Start);
     refresh();
@@ -454,6 +464,12 @@ void TMainWindow::newProject(int code) {
     }
     if (!canCloseProject()) return;
     closeProject();
+    if (isFilterProjectCode(code)) {
+        general_->Reset();
+        (void)createFilterProject(code);
+        refresh();
+        return;
+    }
     if (!isBoxProjectCode(code) || !createBoxProject(code)) return;
     box_->PostCreation(false);
     windows_->restore(box_->splWindow());
@@ -519,6 +535,21 @@ void TMainWindow::loadProjectFile(const std::string& path) {
         refresh();
         return;
     }
+    if (isFilterProjectCode(code)) {
+        general_->Reset();
+        if (createFilterProject(code)) {
+            xover_->ProjectSelector().rememberedPath = path;
+            if (!xover_->ReadProject(path)) {
+                host_.error("", kReaderFailedText);
+                general_->Reset();
+                xover_->New();
+            } else {
+                filterWindows_->applyStoredPlacements();
+            }
+        }
+        refresh();
+        return;
+    }
     showMenuSet(MenuSetKind::Start);
     setWindowTitle(QString::fromLatin1(TMainApp::kFrameCaption));
     host_.error(kBadCodeCaption, kBadCodeText);
@@ -542,17 +573,22 @@ void TMainWindow::postCalculationRequest() {
 
 void TMainWindow::projectChanged(int code) {
     if (box_) box_->ChangeNotification(code);
+    if (xover_) xover_->ChangeNotification(code);
     refresh();
 }
 
 void TMainWindow::calculationRequest() {
     if (box_) box_->Calculate(0);
+    if (xover_) (void)xover_->Calculate();
     refresh();
 }
 
 void TMainWindow::refresh() {
     if (windows_) windows_->refresh();
-    const QString caption = box_ ? qs(box_->frameCaption()) : QString::fromLatin1(TMainApp::kFrameCaption);
+    if (filterWindows_) filterWindows_->refresh();
+    QString caption = QString::fromLatin1(TMainApp::kFrameCaption);
+    if (box_) caption = qs(box_->frameCaption());
+    if (xover_) caption = qs(xover_->Caption());
     if (windowTitle() != caption) setWindowTitle(caption);
 }
 
@@ -571,7 +607,8 @@ void TMainWindow::runCommand(int id) {
     if (!c) return;
     // The menus offer a command only with its project and only while it is enabled; a
     // command that arrives by any other way is held to the same rule.
-    const CommandNeeds open = box_ ? CommandNeeds::BoxProject : CommandNeeds::Nothing;
+    const CommandNeeds open =
+        box_ ? CommandNeeds::BoxProject : (xover_ ? CommandNeeds::FilterProject : CommandNeeds::Nothing);
     if (!commandAvailable(*c, open) || !commandImplemented(id)) return;
     if (host_.commands().state(id) != CommandState::Enabled) return;
     switch (c->action) {
@@ -640,12 +677,17 @@ void TMainWindow::runCommand(int id) {
     case CommandAction::FilterExportTotal:
     case CommandAction::SectionExport:
     case CommandAction::NetExport:
+        routeFilterCommand(id);
         break;
     }
     refresh();
 }
 
 void TMainWindow::routeBoxCommand(int id) {
+    if (xover_) {
+        routeFilterCommand(id);
+        return;
+    }
     if (!box_) return;
     const CommandInfo* c = findCommand(id);
     const CommandAction action = c->action;
@@ -747,6 +789,10 @@ void TMainWindow::arrangeIcons() {
 }
 
 void TMainWindow::defaultSize() {
+    if (filterWindows_) {
+        if (DiagramView* v = filterWindows_->activeDiagram()) v->restoreDefaultSize();
+        return;
+    }
     if (!windows_) return;
     DiagramView* v = windows_->activeDiagram();
     if (!v) return;
@@ -756,6 +802,14 @@ void TMainWindow::defaultSize() {
 }
 
 void TMainWindow::copyWindow() {
+    if (filterWindows_) {
+        if (const DiagramView* v = filterWindows_->activeDiagram()) {
+            if (!v->copyToClipboard()) host_.beep();
+        } else if (TSchematicWindow* s = filterWindows_->activeSchematic()) {
+            (void)s->copyToClipboard();
+        }
+        return;
+    }
     if (!windows_) return;
     if (const DiagramView* v = windows_->activeDiagram()) {
         if (!v->copyToClipboard()) host_.beep();
@@ -765,6 +819,15 @@ void TMainWindow::copyWindow() {
 }
 
 void TMainWindow::userNote() {
+    if (xover_ && filterWindows_) {
+        DiagramView* v = filterWindows_->activeDiagram();
+        if (!v) return;
+        TInputDialog dialog(this, QStringLiteral("User note"), v->userNote(), DiagramModel::kNoteSize - 1);
+        if (execDialog(dialog) != TBaseDialog::ResultOk) return;
+        v->setUserNote(dialog.text());
+        xover_->MarkChanged();
+        return;
+    }
     if (!box_ || !windows_) return;
     // A diagram window keeps a short note of its own.
     if (DiagramView* v = windows_->activeDiagram()) {
@@ -781,6 +844,20 @@ void TMainWindow::userNote() {
 }
 
 void TMainWindow::printWindow() {
+    if (filterWindows_) {
+        DiagramView* diagram = filterWindows_->activeDiagram();
+        TSchematicWindow* schematic = filterWindows_->activeSchematic();
+        if ((!diagram || !diagram->model()) && !schematic) return;
+        QPrinter printer(QPrinter::HighResolution);
+        if (!hooks_.choosePrinter(printer)) return;
+        host_.setWaitCursor(true);
+        const bool ok = diagram && diagram->model()
+                            ? printDiagramWindow(printer, *diagram->model(), diagram->optionsHook())
+                            : printSchematicWindow(printer, *schematic);
+        host_.setWaitCursor(false);
+        if (!ok) host_.error("Print", "The printer could not be started.");
+        return;
+    }
     if (!windows_) return;
     DiagramView* diagram = windows_->activeDiagram();
     const bool sheet = !diagram && windows_->dataSheetActive();
@@ -797,6 +874,10 @@ void TMainWindow::printWindow() {
 }
 
 void TMainWindow::printDiagrams() {
+    if (xover_) {
+        printFilterDiagrams();
+        return;
+    }
     if (!box_ || !windows_) return;
     // SPL, room, impedance, excursion, transient, group delay, then the type's own windows.
     std::vector<const DiagramModel*> pick;

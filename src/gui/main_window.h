@@ -28,7 +28,10 @@ class QPrinter;
 namespace harlox {
 
 class BoxProjectWindows;
+class FilterProjectWindows;
 class TBoxEmbryo;
+class TGeneral;
+class TXover;
 class TMainWindow;
 class TYankee;
 
@@ -100,6 +103,10 @@ public:
 
     [[nodiscard]] TBoxEmbryo* boxProject() const { return box_.get(); }
     [[nodiscard]] BoxProjectWindows* projectWindows() const { return windows_.get(); }
+    [[nodiscard]] TXover* filterProject() const { return xover_.get(); }
+    [[nodiscard]] FilterProjectWindows* filterWindows() const { return filterWindows_.get(); }
+    // The filter projects' shared settings: made at start-up, kept for the whole run.
+    [[nodiscard]] TGeneral& generalSettings() const { return *general_; }
     [[nodiscard]] MenuSetKind menuSetKind() const { return menuSet_; }
     [[nodiscard]] const CommandStateModel& commandStates() const { return host_.commands(); }
     // The menu item of a command in the current menu set, null when the set has none.
@@ -132,6 +139,13 @@ private:
     int execDialog(QDialog& dialog);
     bool createBoxProject(int code);
     void routeBoxCommand(int id);
+    // The filter side (main_window_filter.cpp).
+    bool createFilterProject(int code);
+    void routeFilterCommand(int id);
+    [[nodiscard]] bool filterCommandImplemented(int id) const;
+    void openFilterDialog(int id);
+    void printFilterDiagrams();
+    void removeUnusedFilterCommands();
     void openDialogFor(int id);
     void showYankee();
     void showAbout();
@@ -161,6 +175,9 @@ private:
     std::map<MenuSetKind, MenuSetWidgets> menuSets_;
     std::unique_ptr<TBoxEmbryo> box_;
     std::unique_ptr<BoxProjectWindows> windows_;
+    std::unique_ptr<TGeneral> general_;
+    std::unique_ptr<TXover> xover_;
+    std::unique_ptr<FilterProjectWindows> filterWindows_;
     QPointer<TYankee> yankee_;
     bool showLoadDriverNotice_ = true;
     FileSelector openFileData_;

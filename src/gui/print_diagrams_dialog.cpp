@@ -22,7 +22,7 @@ TPrintDiagramsDialog::TPrintDiagramsDialog(QWidget* parent, UiHost& ui,
                                            std::vector<const DiagramModel*> pickList,
                                            const PrintDiagramsSettings& settings)
     : TBaseDialog(parent, QStringLiteral("prndiag.txt"), Buttons(OkButton | CancelButton | HelpButton)),
-      ui_(ui), candidates_(std::move(pickList)) {
+      ui_(ui), candidates_(std::move(pickList)), maxSelected_(settings.maxSelected) {
     setWindowTitle(QStringLiteral("Print diagrams"));
     okButton()->setText(QStringLiteral("Print"));
 
@@ -76,6 +76,7 @@ TPrintDiagramsDialog::TPrintDiagramsDialog(QWidget* parent, UiHost& ui,
 
     // Only windows that can still be offered stay in the print list.
     for (const DiagramModel* m : settings.selected) {
+        if (selected_.size() >= maxSelected_) break;
         if (std::find(candidates_.begin(), candidates_.end(), m) == candidates_.end()) continue;
         if (std::find(selected_.begin(), selected_.end(), m) != selected_.end()) continue;
         selected_.push_back(m);
@@ -91,7 +92,7 @@ void TPrintDiagramsDialog::addPicked() {
         ui_.error("", "Item already selected");
         return;
     }
-    if (selected_.size() >= PrintDiagramsSettings::kMaxSelected) return;
+    if (selected_.size() >= maxSelected_) return;
     selected_.push_back(m);
     print_->addItem(fromModelText(m->title()));
     print_->setCurrentRow(print_->count() - 1);
@@ -111,6 +112,7 @@ void TPrintDiagramsDialog::removeSelected() {
 PrintDiagramsSettings TPrintDiagramsDialog::settings() const {
     PrintDiagramsSettings s;
     s.selected = selected_;
+    s.maxSelected = maxSelected_;
     s.perPage = three_->isChecked() ? 3 : four_->isChecked() ? 4 : 8;
     s.printDate = date_->isChecked();
     s.printProjectName = name_->isChecked();

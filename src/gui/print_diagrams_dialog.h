@@ -42,6 +42,7 @@ private:
     UiHost& ui_;
     std::vector<const DiagramModel*> candidates_;
     std::vector<const DiagramModel*> selected_;
+    std::size_t maxSelected_;
     QListWidget* pick_;
     QListWidget* print_;
     QRadioButton* three_;

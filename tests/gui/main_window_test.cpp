@@ -123,8 +123,8 @@ TEST_F(MainWindowTest, MenusFollowTheCommandTableAndTheCommandStates) {
     host.files.push_back(std::nullopt); // no unit yet
     window->runCommand(cmd::NewClosed);
     check(MenuSetKind::Box);
-    // Greyed commands and New entries this program cannot make do nothing.
-    for (const int id : {cmd::Calculate, cmd::ExportSpl, cmd::NewActive2Way})
+    // Greyed commands do nothing.
+    for (const int id : {cmd::Calculate, cmd::ExportSpl})
         window->runCommand(id);
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(host.fileRequests.size(), 1u);
@@ -227,12 +227,8 @@ INSTANTIATE_TEST_SUITE_P(
                  kKept},
         OpenCase{{0, 0, 0}, "Box project", "Could not read project.\nThe project file is corrupt.", kKept},
         OpenCase{{10, 0, 0, 0}, "Error", kBadData, -1},
-        OpenCase{
-            {15, 0, 0, 0},
-            "Harlox project",
-            "Simple passive 2-way filter projects are not available in this version of the program.\nThe "
-            "project file was not opened.",
-            kKept},
+        // A simple 2-way filter project cut short: an empty one of that variant stays open.
+        OpenCase{{15, 0, 0, 0}, "", "Error while reading box data.\nThe project file is corrupt.", -1},
         // A closed box (type 0) with its data cut short.
         OpenCase{std::vector<std::uint8_t>(100, 0), "",
                  "Error while reading box data.\nThe project file is corrupt.", TClosedBox::kTypeCode}));

@@ -3,6 +3,8 @@
 // into the folder given as the first argument, to look at them:
 //   shell_screenshots /tmp/shots [closed|reflex|dt1|dt2|abr|bp1|bp2|bp3|bp4|reflexbp] [--quickbox] [--stay
 //   SECONDS]
+//   shell_screenshots /tmp/shots --open PROJECT   (any project file: its windows and the dialogs of
+//   its project menus)
 // With --quickbox the box window's "&Quick box" sizes the enclosure first. With --stay the window stays up
 // (for a screenshot of the whole screen) before it quits.
 #include "box/box_embryo.h"
@@ -100,6 +102,38 @@ int main(int argc, char** argv) {
     window.startUp();
     settle();
     shot(&window, QStringLiteral("main_empty"));
+
+    if (const qsizetype openAt = args.indexOf(QStringLiteral("--open")); openAt > 0) {
+        window.openProjectFile(args.value(openAt + 1).toStdString());
+        host.runPosted();
+        settle();
+        shot(&window, QStringLiteral("main_open"));
+        int n = 0;
+        for (QMdiSubWindow* s : window.mdiArea()->subWindowList(QMdiArea::CreationOrder)) {
+            if (s->isMinimized()) continue;
+            const QString title = s->windowTitle().replace(QLatin1Char(' '), QLatin1Char('_'));
+            shot(s, QStringLiteral("window_%1_%2").arg(++n, 2, 10, QLatin1Char('0')).arg(title));
+        }
+        // Every dialog of the project's menus, one at a time.
+        for (int id : {cmd::NetworkBass, cmd::NetworkMid, cmd::NetworkTreble, cmd::DriverBass, cmd::DriverMid,
+                       cmd::DriverTreble, cmd::NetworkNet1, cmd::NetworkNet2, cmd::DriverNet1, cmd::DriverNet2,
+                       cmd::General}) {
+            const QAction* a = window.commandAction(id);
+            if (!a || !a->isVisible() || !a->isEnabled()) continue;
+            window.runCommand(id);
+            settle();
+            for (TBaseDialog* d : window.findChildren<TBaseDialog*>()) {
+                if (!d->isVisible()) continue;
+                shot(d, QStringLiteral("dialog_%1_%2")
+                            .arg(id)
+                            .arg(QString::fromLatin1(d->metaObject()->className()).section(QStringLiteral("::"), -1)));
+                d->close();
+            }
+            settle();
+        }
+        window.closeProject();
+        return 0;
+    }
 
     host.files.push_back(dir.file("default.unt"));
     host.files.push_back(dir.file("default.unt")); // the reflex bandpass's rear unit
