@@ -6,6 +6,7 @@
 #include "core/binary_io.h"
 #include "core/diagram_model.h"
 #include "core/format.h"
+#include "core/program_dir.h"
 #include "filter/general.h"
 #include "filter/net.h"
 #include "filter/net_a.h"
@@ -279,7 +280,9 @@ struct DriverSetting {
 template <bool Spl> std::string setCurve(NetTarget& t, int d, std::string_view v) {
     TMeasData& curve = t.simple ? (Spl ? t.simple->Spl(d) : t.simple->Impedance(d))
                                 : (Spl ? t.advanced->SplData(d) : t.advanced->ImpedanceData(d));
-    const std::string path = fromWorkingFolder(std::string(v));
+    // Stored as the program stores what the user picks: below the program folder relative to it,
+    // so a project moves with the program.
+    const std::string path = makeRelativeToProgramDir(fromWorkingFolder(std::string(v)));
     if (v.empty() || path.size() > TMeasData::kMaxNameLength)
         return strprintf("give a file name of at most %zu characters", TMeasData::kMaxNameLength);
     curve.SetFileName(path);
@@ -515,7 +518,7 @@ bool applySettings(TXover& x, const std::vector<std::string>& sets, std::ostream
 
 // ---- exports and plots ----------------------------------------------------------------------
 
-enum class JobKind { Total, Impedance, GroupDelay, Net, Gain, Phase, Overlay };
+enum class JobKind { Total, Impedance, GroupDelay, Net, Gain, Phase, Overlay, Impulse, Surface, Schematic };
 
 struct Job {
     JobKind kind = JobKind::Total;
@@ -541,6 +544,9 @@ constexpr KindName kKinds[] = {
     {"gain", JobKind::Gain, true, true, true},
     {"phase", JobKind::Phase, false, false, true},
     {"overlay", JobKind::Overlay, false, false, true},
+    {"impulse", JobKind::Impulse, false, true, true},
+    {"surface", JobKind::Surface, false, false, true},
+    {"schematic", JobKind::Schematic, true, false, true},
 };
 
 std::string kindNames(bool plot) {
@@ -580,7 +586,13 @@ bool parseJob(TXover& x, const std::string& item, bool plot, Job& job, std::ostr
         colon == std::string::npos ? std::nullopt
                                    : std::optional(std::string_view(job.name).substr(colon + 1));
     const std::string prefix = "harlox-cli: " + std::string(option) + " " + job.name + ": ";
-    if (found->netArg) {
+    if (job.kind == JobKind::Schematic && x.IsSimple()) {
+        // One circuit holds every section of a simple project.
+        if (arg) {
+            err << prefix << "a simple filter has one schematic of all its sections: give schematic=FILE\n";
+            return false;
+        }
+    } else if (found->netArg) {
         const std::optional<int> k = arg ? numberIn(*arg, x.NetCount()) : std::nullopt;
         if (!k) {
             err << prefix
@@ -641,8 +653,12 @@ bool writeExport(TXover& x, CliHost& host, const Job& job) {
         return x.ExportNet(static_cast<int>(FilterExportKind::Spl), job.arg);
     case JobKind::Gain:
         return x.ExportNet(static_cast<int>(FilterExportKind::FilterGain), job.arg);
+    case JobKind::Impulse:
+        return x.ExportTotal(static_cast<int>(FilterExportKind::Impulse));
     case JobKind::Phase:
     case JobKind::Overlay:
+    case JobKind::Surface:
+    case JobKind::Schematic:
         break;
     }
     return false;
@@ -661,8 +677,12 @@ DiagramModel& diagramOf(TXover& x, const Job& job) {
         return x.PhaseWindow();
     case JobKind::Overlay:
         return x.OverlayWindow();
+    case JobKind::Impulse:
+        return x.ImpulseWindow();
     case JobKind::Total:
     case JobKind::Net:
+    case JobKind::Surface:
+    case JobKind::Schematic:
         break;
     }
     return x.SummedWindow();
@@ -670,6 +690,8 @@ DiagramModel& diagramOf(TXover& x, const Job& job) {
 
 int carryOut(TXover& x, CliHost& host, const FilterActions& a, std::ostream& err) {
     if (!applySettings(x, a.sets, err)) return 1;
+    host.runPosted();
+    if (!runOptimiseJobs(x, a.optimise, err)) return 1;
     host.runPosted();
     std::vector<Job> exports(a.exports.size());
     std::vector<Job> plots(a.plots.size());
@@ -688,7 +710,7 @@ int carryOut(TXover& x, CliHost& host, const FilterActions& a, std::ostream& err
         }
         if (!parseSize(a.plotSize, width, height, err)) return 1;
     }
-    if (!x.Calculate() && !(exports.empty() && plots.empty())) {
+    if (!x.Calculate() && !(exports.empty() && plots.empty() && a.music.files.empty())) {
         err << "harlox-cli: the project has no results to write: every advanced net needs the SPL file of "
                "driver 1 (passive nets also its impedance file)\n";
         return 1;
@@ -710,13 +732,21 @@ int carryOut(TXover& x, CliHost& host, const FilterActions& a, std::ostream& err
     }
     for (const Job& job : plots) {
         std::string why;
-        if (!renderDiagramToFile(diagramOf(x, job), job.path, width, height, why)) {
+        const bool ok =
+            job.kind == JobKind::Surface     ? renderFilterPictureToFile(x, FilterPicture::Surface, -1, job.path, width,
+                                                                         height, why)
+            : job.kind == JobKind::Overlay   ? renderFilterPictureToFile(x, FilterPicture::Overlay, -1, job.path, width,
+                                                                         height, why)
+            : job.kind == JobKind::Schematic ? renderFilterPictureToFile(x, FilterPicture::Schematic, job.arg,
+                                                                         job.path, width, height, why)
+                                             : renderDiagramToFile(diagramOf(x, job), job.path, width, height, why);
+        if (!ok) {
             err << "harlox-cli: could not plot " << job.name << " to " << cli::quoted(job.path) << ": " << why
                 << '\n';
             return 1;
         }
     }
-    return 0;
+    return runMusic(x, host, a.music, progressWanted(err), err);
 }
 
 void addActionOptions(CLI::App& command, FilterActions& a) {
@@ -738,10 +768,12 @@ void addActionOptions(CLI::App& command, FilterActions& a) {
     command
         .add_option("--plot", a.plots,
                     "KIND[:ARG]=FILE.png or .svg: the diagram as the program draws it. Kinds: " +
-                        kindNames(true))
+                        kindNames(true) + " (a simple filter's schematic holds every section: schematic=FILE)")
         ->allow_extra_args(false);
     command.add_option("--size", a.plotSize, "WIDTHxHEIGHT of the plots in pixels")->capture_default_str();
     command.add_option("--save", a.saveFile, "write the project to this filter project file (.flt)");
+    addOptimiseOptions(command, a.optimise);
+    addMusicOptions(command, a.music);
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "cli/filter_music.h"
+#include "cli/filter_optimise.h"
+
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -20,6 +23,8 @@ struct FilterActions {
     std::vector<std::string> plots;   // KIND[:ARG]=FILE.png or .svg
     std::string plotSize = "1200x800";
     std::string saveFile; // a filter project file
+    OptimiseActions optimise; // the wizards and the optimiser, after the settings
+    MusicOptions music;       // "Filter music", last
 };
 
 // "filter new VARIANT [ACTIONS]" or "filter open FILE.flt [ACTIONS]".

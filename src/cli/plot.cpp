@@ -1,9 +1,12 @@
 #include "cli/plot.h"
 
 #include "core/diagram_model.h"
+#include "filter/xover.h"
 
 #ifdef HARLOX_CLI_PLOT
 #include "gui/diagram_renderer.h"
+#include "gui/off_axis_plots.h"
+#include "gui/schematic_painter.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -66,10 +69,38 @@ bool renderDiagramToFile(const DiagramModel& model, const std::string& path, int
     return true;
 }
 
+bool renderFilterPictureToFile(TXover& project, FilterPicture what, int net, const std::string& path, int width,
+                               int height, std::string& error) {
+    if (!ensureGuiApplication(error)) return false;
+    QString why;
+    const QString file = QFile::decodeName(path.c_str());
+    bool ok = false;
+    switch (what) {
+    case FilterPicture::Surface:
+    case FilterPicture::Overlay: {
+        const bool surface = what == FilterPicture::Surface;
+        RenderOptions options;
+        (surface ? surfacePlotHook(project) : overlayPlotHook(project))(options);
+        ok = DiagramRenderer::saveToFile(surface ? project.SurfaceWindow() : project.OverlayWindow(), file,
+                                         QSize(width, height), &why, options);
+        break;
+    }
+    case FilterPicture::Schematic:
+        ok = SchematicPainter::saveToFile(project, net, file, &why);
+        break;
+    }
+    if (!ok) error = why.toStdString();
+    return ok;
+}
+
 #else
 
 bool plottingAvailable() {
     return false;
+}
+
+bool renderFilterPictureToFile(TXover&, FilterPicture, int, const std::string&, int, int, std::string& error) {
+    return renderDiagramToFile(DiagramModel{}, "", 0, 0, error);
 }
 
 bool renderDiagramToFile(const DiagramModel&, const std::string&, int, int, std::string& error) {

@@ -4,6 +4,7 @@
 
 namespace harlox {
 class DiagramModel;
+class TXover;
 }
 
 namespace harlox::cli {
@@ -16,5 +17,12 @@ namespace harlox::cli {
 // started on the offscreen platform. False with the reason in error.
 [[nodiscard]] bool renderDiagramToFile(const DiagramModel& model, const std::string& path, int width,
                                        int height, std::string& error);
+
+// The pictures of a filter project that draw more than a diagram model holds: the off-axis
+// surface map, the overlaid rays (flipped as the project says), and the schematic of a simple
+// project (net -1) or of advanced net `net`.
+enum class FilterPicture { Surface, Overlay, Schematic };
+[[nodiscard]] bool renderFilterPictureToFile(TXover& project, FilterPicture what, int net, const std::string& path,
+                                             int width, int height, std::string& error);
 
 } // namespace harlox::cli
