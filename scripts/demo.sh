@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job, headless: the built-in driver unit written to a unit file and its data sheet,
 # then the example projects beside harlox-cli (one per box type) opened with their data sheets,
-# curve files and pictures of their diagrams.
+# curve files and pictures of their diagrams, and the two example filter projects.
 set -euo pipefail
 cli=$1
 out=$2
@@ -48,3 +48,30 @@ show_type bp2 ported         # bandpass 2: two 20 l boxes, ports at 45 and 90 Hz
 show_type bp3 ported         # bandpass 3: 25 l rear box at 40 Hz, 15 l front box at 80 Hz
 show_type bp4 ported         # bandpass 4: two drivers, 30 l side boxes and a 20 l middle box
 show_type reflexbp ported    # reflex bandpass: front and rear driver, 15 l and 30 l chambers
+
+# The two filter projects on real measured curves: total SPL and impedance as curve files and
+# pictures, the off-axis surface map and the schematic.
+show_filter() {
+    local name=$1 impedance=$2
+    shift 2
+    local extra=()
+    [[ $impedance == passive ]] && extra=(--export impedance="$out/$name-impedance.zma"
+                                          --plot impedance="$out/$name-impedance.png")
+    local kind
+    for kind in "$@"; do
+        extra+=(--plot "$kind=$out/$name-${kind/:/}.svg")
+    done
+    echo
+    echo "== $examples/$name.flt -> $out/$name-*.frd, .png, .svg"
+    "$cli" filter open "$examples/$name.flt" \
+        --export total="$out/$name-total.frd" \
+        --plot total="$out/$name-total.png" \
+        --plot surface="$out/$name-surface.png" \
+        --plot overlay="$out/$name-overlay.png" \
+        "${extra[@]}"
+}
+
+# Passive 2-way: 4" woofer and 1" tweeter at 2.5 kHz.
+show_filter passive2 passive schematic
+# Active 3-way: 10" woofer, 2" midrange and 1" tweeter at 300 Hz and 3 kHz, one schematic a net.
+show_filter active3 active schematic:1 schematic:2 schematic:3
