@@ -25,10 +25,12 @@ demo: build
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-bench: deps
+bench: configure
 	@cmake -S . -B $(BUILD_DIR)-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DHARLOX_GUI=OFF >/dev/null
 	@cmake --build $(BUILD_DIR)-release --target harlox_bench -j $(JOBS)
 	@$(BUILD_DIR)-release/bench/harlox_bench
+	@cmake --build $(BUILD_DIR) --target harlox_redraw_bench -j $(JOBS)
+	@QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/harlox_redraw_bench
 
 # The model library's tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps
