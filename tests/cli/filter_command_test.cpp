@@ -1,6 +1,7 @@
 #include "cli/filter_command.h"
 
 #include "cli/cli_host.h"
+#include "cli/plot.h"
 #include "filter/general.h"
 #include "filter/net.h"
 #include "filter/net_a.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -206,6 +209,73 @@ TEST(FilterCommand, RefusalsStopBeforeAnythingIsWritten) {
         EXPECT_FALSE(err.str().empty());
         EXPECT_FALSE(std::filesystem::exists(dir.file("s.flt")));
     }
+}
+
+TEST(FilterCommand, PicturesImpulseMusicWizardAndOptimiser) {
+    test::TempDir dir;
+    // 3000 stereo frames of a quiet tone, as raw 16-bit PCM.
+    constexpr int kFrames = 3000;
+    {
+        std::ofstream pcm(dir.file("in.pcm"), std::ios::binary);
+        for (int i = 0; i < kFrames; ++i) {
+            const auto v = static_cast<std::int16_t>(3000.0 * std::sin(0.05 * i));
+            for (int channel = 0; channel < 2; ++channel)
+                pcm.write(reinterpret_cast<const char*>(&v), sizeof v);
+        }
+    }
+    FilterOptions o;
+    o.variant = "simple2";
+    o.actions.sets = twoWayDesign();
+    o.actions.sets.push_back("general.rays=30,0,-30");
+    o.actions.exports = {"impulse=" + dir.file("h.frd")};
+    if (plottingAvailable())
+        o.actions.plots = {"surface=" + dir.file("s.png"), "overlay=" + dir.file("o.svg"),
+                           "schematic=" + dir.file("c.svg")};
+    o.actions.music.files = {dir.file("in.pcm"), dir.file("out.pcm")};
+    std::ostringstream out, err;
+    ASSERT_EQ(runFilterNew(o, out, err), 0) << err.str();
+    // The impulse response's shown half: N/2 = 256 points of the default 512.
+    EXPECT_EQ(rows(dir.file("h.frd")).size(), 256u);
+    // Every input frame comes out, delayed by the transform size.
+    EXPECT_EQ(std::filesystem::file_size(dir.file("out.pcm")), (kFrames + 512u) * 4u);
+    for (const std::string& picture : o.actions.plots)
+        EXPECT_GT(std::filesystem::file_size(picture.substr(picture.find('=') + 1)), 1000u) << picture;
+    if (plottingAvailable()) {
+        std::ifstream svg(dir.file("c.svg"));
+        const std::string text((std::istreambuf_iterator<char>(svg)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find("L11"), std::string::npos);
+    }
+
+    // An active 2-way: the wizard fills net 1, the optimiser then moves it towards its target.
+    FilterOptions a;
+    a.variant = "active2";
+    a.actions.sets = {"net1.driver1.spl=" + kBassSpl, "net2.driver1.spl=" + kTrebleSpl};
+    a.actions.optimise.wizards = {"active:1,LP,2,1500"};
+    a.actions.optimise.net = 1;
+    a.actions.optimise.passes = 5;
+    a.actions.optimise.list = {"all"};
+    a.actions.optimise.target = {"lowpass=4@2500,linkwitz", "range=100-10000"};
+    std::ostringstream aout, aerr;
+    ASSERT_EQ(runFilterNew(a, aout, aerr), 0) << aerr.str();
+    std::vector<double> errors;
+    std::istringstream report(aerr.str());
+    for (std::string word; report >> word;)
+        if (char* end = nullptr; !word.empty() && (std::strtod(word.c_str(), &end), end && *end == '\0'))
+            errors.push_back(std::strtod(word.c_str(), nullptr));
+    ASSERT_GE(errors.size(), 2u) << aerr.str();
+    EXPECT_LT(errors.back(), errors.front()) << aerr.str();
+
+    // What it refuses, before anything is written.
+    FilterOptions bad;
+    bad.variant = "simple2";
+    bad.actions.plots = {"schematic:1=" + dir.file("x.svg")};
+    std::ostringstream bout, berr;
+    EXPECT_EQ(runFilterNew(bad, bout, berr), 1);
+    EXPECT_NE(berr.str().find("give schematic=FILE"), std::string::npos) << berr.str();
+    bad.actions.plots.clear();
+    bad.actions.music.files = {dir.file("missing.wav"), dir.file("y.wav")};
+    EXPECT_EQ(runFilterNew(bad, bout, berr), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("y.wav")));
 }
 
 } // namespace
