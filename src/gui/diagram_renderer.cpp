@@ -2,18 +2,14 @@
 
 #include "core/format.h"
 #include "gui/model_text.h"
+#include "gui/picture_file.h"
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPolygonF>
-#include <QSaveFile>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <array>
@@ -28,7 +24,6 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kFixedRangeThreshold = 1e-9; // as in the model: a fixed span above this is used
 constexpr double kPhaseSpan = 180.0;
-constexpr int kMaxImageSide = 16000;
 // A colour map row has at most this many cells across; wider plots stretch them.
 constexpr int kMaxMapColumns = 2048;
 // The half height of the band of a lone ray, degrees.
@@ -1036,47 +1031,15 @@ bool DiagramRenderer::saveToFile(const DiagramModel& model, const QString& path,
         if (error) *error = why;
         return false;
     };
-    if (size.width() < 1 || size.height() < 1 || size.width() > kMaxImageSide ||
-        size.height() > kMaxImageSide)
+    if (size.width() < 1 || size.height() < 1 || size.width() > kMaxPictureSide ||
+        size.height() > kMaxPictureSide)
         return fail(QStringLiteral("image size %1 x %2 is outside 1 .. %3")
                         .arg(size.width())
                         .arg(size.height())
-                        .arg(kMaxImageSide));
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (suffix == QLatin1String("png")) {
-        const QImage img = toImage(model, size, options);
-        if (img.isNull())
-            return fail(
-                QStringLiteral("not enough memory for a %1 x %2 image").arg(size.width()).arg(size.height()));
-        if (!img.save(&buffer, "PNG")) return fail(QStringLiteral("could not encode the PNG image"));
-    } else if (suffix == QLatin1String("svg")) {
-        QSvgGenerator gen;
-        gen.setOutputDevice(&buffer);
-        gen.setSize(size);
-        gen.setViewBox(QRect(QPoint(0, 0), size));
-        gen.setResolution(96); // CSS pixels, so the size in the file is the size asked for
-        gen.setTitle(fromModelText(model.title()));
-        gen.setDescription(QStringLiteral("Harlox diagram"));
-        QPainter p;
-        if (!p.begin(&gen)) return fail(QStringLiteral("could not start the SVG drawing"));
-        render(p, QRectF(0, 0, size.width(), size.height()), model, options);
-        p.end();
-    } else {
-        return fail(QStringLiteral("unknown image type '%1': use .png or .svg").arg(suffix));
-    }
-    buffer.close();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
-    // A full disk shows only when the buffer goes out, so flush before committing.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return fail(file.errorString());
-    }
-    if (!file.commit()) return fail(file.errorString());
-    return true;
+                        .arg(kMaxPictureSide));
+    return savePicture(
+        path, size, size, {fromModelText(model.title()), QStringLiteral("Harlox diagram")},
+        [&](QPainter& p, const QRectF& r) { render(p, r, model, options); }, error);
 }
 
 } // namespace harlox

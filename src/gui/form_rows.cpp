@@ -1,9 +1,14 @@
 #include "gui/form_rows.h"
 
+#include "gui/dbl_edit.h"
+
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
 
 namespace harlox {
 
@@ -28,6 +33,27 @@ QLabel* addFormRow(QGridLayout* grid, const QString& label, QWidget* field, cons
     grid->addWidget(field, row, 1);
     if (!unit.isEmpty()) grid->addWidget(new QLabel(unit), row, 2);
     return l;
+}
+
+FormColumns twoColumns(QWidget* page) {
+    auto* columns = new QHBoxLayout(page);
+    columns->setContentsMargins(0, 0, 0, 0);
+    FormColumns c{new QVBoxLayout, new QVBoxLayout};
+    columns->addLayout(c.left);
+    columns->addLayout(c.right);
+    return c;
+}
+
+void showFieldValue(TDblEdit* field, double value) {
+    if (field->value() != value || field->text().isEmpty()) field->setValue(value);
+}
+
+void showFieldText(QLineEdit* field, const QString& text) {
+    if (field->text() != text) {
+        field->setText(text);
+        field->setCursorPosition(0);
+    }
+    field->setToolTip(text);
 }
 
 } // namespace harlox

@@ -4,6 +4,7 @@
 #include "filter/net_a.h"
 #include "filter/net_optimiser.h"
 #include "filter/xover.h"
+#include "gui/arrow_keys.h"
 #include "gui/branch_type_dialogs.h"
 #include "gui/dbl_edit.h"
 #include "gui/form_rows.h"
@@ -12,10 +13,10 @@
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -70,7 +71,7 @@ TNetADialog::TNetADialog(QWidget* parent, TNetA& net, UiHost& ui, std::function<
     const int frame = 2 * list_->frameWidth() + 4;
     list_->setMinimumSize(fm.horizontalAdvance(QLatin1Char('0')) * kListColumns + frame + 20,
                           fm.height() * kListRows + frame);
-    list_->installEventFilter(this);
+    stepWithArrowKeys(list_, [this](bool up) { stepSelected(up); });
     row->addWidget(list_, 1);
 
     auto* side = new QVBoxLayout;
@@ -337,17 +338,6 @@ void TNetADialog::itemDoubleClicked(QListWidgetItem* item) {
         value_->setFocus(Qt::OtherFocusReason);
         value_->selectAll();
     }
-}
-
-bool TNetADialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_ && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Left || key == Qt::Key_Right) {
-            stepSelected(key == Qt::Key_Right);
-            return true;
-        }
-    }
-    return TBaseDialog::eventFilter(watched, event);
 }
 
 void TNetADialog::changeEvent(QEvent* event) {

@@ -82,7 +82,6 @@ public:
     [[nodiscard]] static QString displayLine(const std::string& line);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     // The schematic, the wizards and the optimiser change the net too: coming back to the
     // window shows their changes.
     void changeEvent(QEvent* event) override;

@@ -11,7 +11,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,27 +18,11 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 #include <initializer_list>
 
 namespace harlox {
 
 namespace {
-
-const QString kWidest = QStringLiteral("-0000.000");
-const QString kMm = QStringLiteral("mm");
-
-void showReal(TDblEdit* f, double v) {
-    if (f->value() != v || f->text().isEmpty()) f->setValue(v);
-}
-
-void showText(QLineEdit* e, const QString& text) {
-    if (e->text() != text) {
-        e->setText(text);
-        e->setCursorPosition(0);
-    }
-    e->setToolTip(text);
-}
 
 void setIndex(QComboBox* list, int index) {
     const QSignalBlocker block(list);
@@ -49,23 +32,12 @@ void setIndex(QComboBox* list, int index) {
 } // namespace
 
 TNetADriverDialog::TNetADriverDialog(QWidget* parent, TNetA& net, UiHost& ui)
-    : TBaseDialog(parent, QString::fromUtf8(TNetA::kDriverHelpFile)), net_(net), ui_(ui) {
+    : TBaseDialog(parent, QString::fromUtf8(TNetA::kDriverHelpFile)), net_(net), ui_(ui),
+      fields_([this](int id) { fieldChanged(id); }) {
     setWindowTitle(QString::fromUtf8(kCaption));
     QWidget* page = content();
-    auto* columns = new QHBoxLayout(page);
-    columns->setContentsMargins(0, 0, 0, 0);
-    auto* left = new QVBoxLayout;
-    auto* right = new QVBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(right);
+    const FormColumns columns = twoColumns(page);
 
-    const auto real = [this](QWidget* group, int id, const char* format, double minimum, double maximum) {
-        auto* f = new TDblEdit(group, id, format, minimum, maximum, HUGE_VAL, 0.0);
-        f->setAlignment(Qt::AlignRight);
-        fields_[static_cast<std::size_t>(id - ReControl)] = f;
-        connect(f, &TEntryEdit::changed, this, &TNetADriverDialog::fieldChanged);
-        return f;
-    };
     const auto list = [](QWidget* parent, std::initializer_list<const char*> items) {
         auto* l = new QComboBox(parent);
         for (const char* item : items)
@@ -84,72 +56,26 @@ TNetADriverDialog::TNetADriverDialog(QWidget* parent, TNetA& net, UiHost& ui)
     addFormRow(ug, QStringLiteral("Driver size"), size_, QString(), widestList);
     invert_ = new QCheckBox(QStringLiteral("Invert polarity"), units);
     ug->addWidget(invert_, ug->rowCount(), 0, 1, 3);
-    left->addWidget(units);
-
-    auto* electrical = new QGroupBox(tr("Electrical data"), page);
-    QGridLayout* eg = formGrid(electrical, QStringLiteral("ohm"));
-    addFormRow(eg, QStringLiteral("Re"), real(electrical, ReControl, "%2.1f", 0.1, 1000.0),
-               QStringLiteral("ohm"), kWidest);
-    addFormRow(eg, QStringLiteral("Le"), real(electrical, LeControl, "%2.3f", 0.01, 100.0),
-               QStringLiteral("mH"), kWidest);
-    addFormRow(eg, QStringLiteral("Rex"), real(electrical, RexControl, "%2.1f", 0.0, 1000.0),
-               QStringLiteral("ohm"), kWidest);
-    left->addWidget(electrical);
-
-    auto* position = new QGroupBox(tr("Position and size"), page);
-    QGridLayout* pg = formGrid(position, QStringLiteral("ohm"));
-    addFormRow(pg, QStringLiteral("dX"), real(position, DxControl, "%2.1f", -5000.0, 5000.0), kMm, kWidest);
-    addFormRow(pg, QStringLiteral("dY"), real(position, DyControl, "%2.1f", -5000.0, 5000.0), kMm, kWidest);
-    addFormRow(pg, QStringLiteral("dZ"), real(position, DzControl, "%2.1f", -5000.0, 5000.0), kMm, kWidest);
-    addFormRow(pg, QStringLiteral("Piston radius"), real(position, RadiusControl, "%2.1f", 0.0, 1000.0), kMm,
-               kWidest);
-    left->addWidget(position);
-    left->addStretch(1);
+    columns.left->addWidget(units);
+    columns.left->addWidget(fields_.electricalGroup(page));
+    columns.left->addWidget(fields_.positionGroup(page));
+    columns.left->addStretch(1);
 
     // Which unit the per-driver fields show.
-    auto* chooser = new QHBoxLayout;
-    auto* unitGroup = new QButtonGroup(this);
-    for (int d = 0; d < TNetA::kMaxDrivers; ++d) {
-        auto* b = new QRadioButton(QStringLiteral("Driver unit %1").arg(d + 1), page);
-        unit_[static_cast<std::size_t>(d)] = b;
-        unitGroup->addButton(b, d);
-        chooser->addWidget(b);
-    }
-    chooser->addStretch(1);
-    right->addLayout(chooser);
-
+    QButtonGroup* unitGroup = driverUnitChooser(this, page, columns.right, unit_);
     for (const bool spl : {true, false}) {
-        Curve& c = curves_[spl ? 0 : 1];
         // An active network feeds a driver without a curve into a plain Re load.
         const QString title = spl              ? tr("SPL data file")
                               : net.isActive() ? tr("Impedance data file (none: Re load simulated)")
                                                : tr("Impedance data file");
-        c.group = new QGroupBox(title, page);
-        QGridLayout* g = formGrid(c.group, QStringLiteral("ohm"));
-        c.name = new QLineEdit(c.group);
-        c.name->setReadOnly(true);
-        c.name->setFocusPolicy(Qt::NoFocus);
-        c.name->setMinimumWidth(fieldWidth(c.name, kWidest) * 3);
-        c.browse = new QPushButton(QStringLiteral("Browse"), c.group);
-        c.browse->setAutoDefault(false);
-        auto* row = new QHBoxLayout;
-        row->addWidget(c.name, 1);
-        row->addWidget(c.browse);
-        g->addLayout(row, 0, 0, 1, 3);
-        c.same = new QCheckBox(QString::fromUtf8(kSameAsDriver1), c.group);
-        // Driver 1 has no such choice; the row keeps its place so the group does not jump.
-        QSizePolicy keep = c.same->sizePolicy();
-        keep.setRetainSizeWhenHidden(true);
-        c.same->setSizePolicy(keep);
-        g->addWidget(c.same, 1, 0, 1, 3);
-        c.scaling = spl ? real(c.group, SplScalingControl, "%2.1f", -100.0, 100.0)
-                        : real(c.group, ImpedanceScalingControl, "%2.2f", 0.01, 100.0);
-        addFormRow(g, QStringLiteral("Scaling"), c.scaling, spl ? QStringLiteral("dB") : QString(), kWidest);
+        // Driver 1 has no "same" choice; the box keeps its place so the group does not jump.
+        DriverCurveGroup& c = curves_[spl ? 0 : 1];
+        c = fields_.curveGroup(page, title, spl, 3, QString::fromUtf8(kSameAsDriver1));
         connect(c.browse, &QPushButton::clicked, this, [this, spl] { browse(spl); });
         connect(c.same, &QCheckBox::clicked, this, [this, spl](bool on) { sameClicked(spl, on); });
-        right->addWidget(c.group);
+        columns.right->addWidget(c.group);
     }
-    right->addStretch(1);
+    columns.right->addStretch(1);
 
     connect(count_, &QComboBox::activated, this, [this](int index) {
         net_.SetDriverCount(index + 1);
@@ -174,9 +100,9 @@ TNetADriverDialog::TNetADriverDialog(QWidget* parent, TNetA& net, UiHost& ui)
     refresh();
 }
 
-TDblEdit* TNetADriverDialog::field(int id) const {
-    if (id < ReControl || id > ImpedanceScalingControl) return nullptr;
-    return fields_[static_cast<std::size_t>(id - ReControl)];
+DriverValues TNetADriverDialog::values() {
+    const auto d = static_cast<std::size_t>(driver_);
+    return {net_.Re, net_.Le, net_.Rex, net_.dX[d], net_.dY[d], net_.dZ[d], net_.pistonRadius[d]};
 }
 
 void TNetADriverDialog::setDriver(int d) {
@@ -204,16 +130,10 @@ void TNetADriverDialog::refresh() {
     }
 
     const auto d = static_cast<std::size_t>(driver_);
-    showReal(field(ReControl), net_.Re);
-    showReal(field(LeControl), net_.Le * 1000.0);
-    showReal(field(RexControl), net_.Rex);
-    showReal(field(DxControl), net_.dX[d] * 1000.0);
-    showReal(field(DyControl), net_.dY[d] * 1000.0);
-    showReal(field(DzControl), net_.dZ[d] * 1000.0);
-    showReal(field(RadiusControl), net_.pistonRadius[d] * 1000.0);
+    fields_.show(values());
 
     for (const bool spl : {true, false}) {
-        const Curve& c = curve(spl);
+        const DriverCurveGroup& c = curve(spl);
         const bool same = driver_ > 0 && (spl ? net_.splSame : net_.impedanceSame)[d] != 0;
         // A unit that uses driver 1's curve also uses its scaling.
         const std::size_t shownDriver = same ? 0 : d;
@@ -227,7 +147,7 @@ void TNetADriverDialog::refresh() {
             name = QString::fromStdString(strprintf("Not in use, %2.2f ohm load simulated", net_.Re));
         else
             name = QString::fromUtf8(kNotInUse);
-        showText(c.name, name);
+        showFieldText(c.name, name);
         {
             const QSignalBlocker block(c.same);
             c.same->setChecked(same);
@@ -236,45 +156,18 @@ void TNetADriverDialog::refresh() {
         c.name->setEnabled(!same);
         c.browse->setEnabled(!same);
         c.scaling->setEnabled(!same);
-        showReal(c.scaling,
+        showFieldValue(c.scaling,
                  spl ? net_.SplScalingDb(static_cast<int>(shownDriver)) : net_.impedanceScaling[shownDriver]);
     }
 }
 
 void TNetADriverDialog::fieldChanged(int id) {
-    const double v = field(id)->value();
-    const auto d = static_cast<std::size_t>(driver_);
-    switch (id) {
-    case ReControl:
-        net_.Re = v;
-        break;
-    case LeControl:
-        net_.Le = v * 0.001;
-        break;
-    case RexControl:
-        net_.Rex = v;
-        break;
-    case DxControl:
-        net_.dX[d] = v * 0.001;
-        break;
-    case DyControl:
-        net_.dY[d] = v * 0.001;
-        break;
-    case DzControl:
-        net_.dZ[d] = v * 0.001;
-        break;
-    case RadiusControl:
-        net_.pistonRadius[d] = v * 0.001;
-        break;
-    case SplScalingControl:
-        net_.SetSplScalingDb(driver_, v);
-        break;
-    case ImpedanceScalingControl:
-        net_.impedanceScaling[d] = v;
-        break;
-    default:
+    if (id == SplScalingControl)
+        net_.SetSplScalingDb(driver_, field(id)->value());
+    else if (id == ImpedanceScalingControl)
+        net_.impedanceScaling[static_cast<std::size_t>(driver_)] = field(id)->value();
+    else if (!fields_.store(id, values()))
         return;
-    }
     net_.Edited();
     // The active net's "load simulated" text quotes Re.
     if (id == ReControl) refresh();

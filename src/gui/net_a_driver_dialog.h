@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/base_dialog.h"
+#include "gui/driver_fields.h"
 
 #include <array>
 
@@ -30,17 +31,8 @@ public:
     static constexpr const char* kNotInUse = "Not in use";
     static constexpr const char* kSameAsDriver1 = "Same as driver 1";
 
-    enum Control {
-        ReControl = 101,
-        LeControl = 102,
-        RexControl = 103,
-        DxControl = 104,
-        DyControl = 105,
-        DzControl = 106,
-        RadiusControl = 107,
-        SplScalingControl = 108,
-        ImpedanceScalingControl = 109,
-    };
+    using Control = DriverControl;
+    using enum DriverControl;
 
     TNetADriverDialog(QWidget* parent, TNetA& net, UiHost& ui);
 
@@ -50,7 +42,7 @@ public:
     void setDriver(int d);
     void browse(bool spl);
 
-    [[nodiscard]] TDblEdit* field(int id) const;
+    [[nodiscard]] TDblEdit* field(int id) const { return fields_.field(id); }
     [[nodiscard]] QComboBox* countList() const { return count_; }
     [[nodiscard]] QComboBox* connectionList() const { return connection_; }
     [[nodiscard]] QComboBox* sizeList() const { return size_; }
@@ -62,22 +54,16 @@ public:
     [[nodiscard]] QGroupBox* curveGroup(bool spl) const { return curve(spl).group; }
 
 private:
-    struct Curve {
-        QGroupBox* group = nullptr;
-        QLineEdit* name = nullptr;
-        QPushButton* browse = nullptr;
-        QCheckBox* same = nullptr;
-        TDblEdit* scaling = nullptr;
-    };
-    [[nodiscard]] const Curve& curve(bool spl) const { return curves_[spl ? 0 : 1]; }
+    [[nodiscard]] const DriverCurveGroup& curve(bool spl) const { return curves_[spl ? 0 : 1]; }
+    [[nodiscard]] DriverValues values();
     void fieldChanged(int id);
     void sameClicked(bool spl, bool on);
 
     TNetA& net_;
     UiHost& ui_;
     int driver_ = 0;
-    std::array<TDblEdit*, 9> fields_{};
-    std::array<Curve, 2> curves_{};
+    DriverFields fields_;
+    std::array<DriverCurveGroup, 2> curves_{};
     QComboBox* count_ = nullptr;
     QComboBox* connection_ = nullptr;
     QComboBox* size_ = nullptr;

@@ -33,11 +33,6 @@ std::optional<QPoint>& lastPosition(int section) {
     return pos[static_cast<std::size_t>(std::clamp(section, 0, 2))];
 }
 
-// Rewrites a field only when its value differs, so the field just entered keeps its text.
-void showReal(TDblEdit* f, double v) {
-    if (f->value() != v || f->text().isEmpty()) f->setValue(v);
-}
-
 QPushButton* newCalcButton(QWidget* parent) {
     auto* b = new QPushButton(QStringLiteral("Calc"), parent);
     b->setAutoDefault(false);
@@ -55,12 +50,7 @@ TNetDialog::TNetDialog(QWidget* parent, TNet& net, UiHost& ui)
     : TBaseDialog(parent, QString::fromUtf8(net.HelpFile())), net_(net), ui_(ui) {
     setWindowTitle(QString::fromStdString(net.Title()));
     QWidget* page = content();
-    auto* columns = new QHBoxLayout(page);
-    columns->setContentsMargins(0, 0, 0, 0);
-    auto* left = new QVBoxLayout;
-    auto* right = new QVBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(right);
+    const auto [left, right] = twoColumns(page);
 
     // The slopes of the section: a band-pass has both, high-pass first as in the ladder.
     const TNet::SectionKind kind = net.Kind();
@@ -201,20 +191,20 @@ void TNetDialog::refresh() {
             const QSignalBlocker block(s.order);
             s.order->setCurrentIndex(std::clamp(order, 1, 4) - 1);
         }
-        showReal(s.cutoff, lowPass ? net_.lowPassCutoff : net_.highPassCutoff);
+        showFieldValue(s.cutoff, lowPass ? net_.lowPassCutoff : net_.highPassCutoff);
     }
     for (const ComponentField& c : components_) {
         const TComp& comp = net_.Branch(c.branch).Component(c.kind);
         if (c.kind == CompKind::Inductor && c.field->secondValue() != comp.seriesResistance) {
             c.field->setSecondValue(comp.seriesResistance);
         }
-        showReal(c.field, comp.value * comp.Factor());
+        showFieldValue(c.field, comp.value * comp.Factor());
     }
     {
         const QSignalBlocker block(disconnect_);
         disconnect_->setChecked(net_.disconnect != 0);
     }
-    showReal(attenuation_, net_.attenuation);
+    showFieldValue(attenuation_, net_.attenuation);
 }
 
 void TNetDialog::componentChanged(int fieldId) {

@@ -9,22 +9,16 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include <cmath>
 #include <initializer_list>
 
 namespace harlox {
 
 namespace {
-
-const QString kWidest = QStringLiteral("-0000.000");
-const QString kMm = QStringLiteral("mm");
 
 const char* caption(int section) {
     switch (section) {
@@ -37,46 +31,14 @@ const char* caption(int section) {
     }
 }
 
-void showReal(TDblEdit* f, double v) {
-    if (f->value() != v || f->text().isEmpty()) f->setValue(v);
-}
-
-void showText(QLineEdit* e, const QString& text) {
-    if (e->text() != text) {
-        e->setText(text);
-        e->setCursorPosition(0);
-    }
-    e->setToolTip(text);
-}
-
-QLineEdit* fileNameLine(QWidget* parent) {
-    auto* e = new QLineEdit(parent);
-    e->setReadOnly(true);
-    e->setFocusPolicy(Qt::NoFocus);
-    e->setMinimumWidth(fieldWidth(e, kWidest) * 2);
-    return e;
-}
-
 } // namespace
 
 TDriverDialog::TDriverDialog(QWidget* parent, TNet& net, UiHost& ui)
-    : TBaseDialog(parent, QString::fromUtf8(TNet::DriverHelpFile())), net_(net), ui_(ui) {
+    : TBaseDialog(parent, QString::fromUtf8(TNet::DriverHelpFile())), net_(net), ui_(ui),
+      fields_([this](int id) { fieldChanged(id); }) {
     setWindowTitle(QString::fromUtf8(caption(net.SectionIndex())));
     QWidget* page = content();
-    auto* columns = new QHBoxLayout(page);
-    columns->setContentsMargins(0, 0, 0, 0);
-    auto* left = new QVBoxLayout;
-    auto* right = new QVBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(right);
-
-    const auto real = [this](QWidget* group, int id, const char* format, double minimum, double maximum) {
-        auto* f = new TDblEdit(group, id, format, minimum, maximum, HUGE_VAL, 0.0);
-        f->setAlignment(Qt::AlignRight);
-        fields_[static_cast<std::size_t>(id - ReControl)] = f;
-        connect(f, &TEntryEdit::changed, this, &TDriverDialog::fieldChanged);
-        return f;
-    };
+    const FormColumns columns = twoColumns(page);
 
     auto* units = new QGroupBox(tr("Driver units"), page);
     auto* ug = new QGridLayout(units);
@@ -96,61 +58,20 @@ TDriverDialog::TDriverDialog(QWidget* parent, TNet& net, UiHost& ui)
     ug->addWidget(parallel_, 1, 1);
     invert_ = new QCheckBox(QStringLiteral("Invert polarity"), units);
     ug->addWidget(invert_, 2, 0, 1, 2);
-    left->addWidget(units);
-
-    auto* electrical = new QGroupBox(tr("Electrical data"), page);
-    QGridLayout* eg = formGrid(electrical, QStringLiteral("ohm"));
-    addFormRow(eg, QStringLiteral("Re"), real(electrical, ReControl, "%2.1f", 0.1, 1000.0),
-               QStringLiteral("ohm"), kWidest);
-    addFormRow(eg, QStringLiteral("Le"), real(electrical, LeControl, "%2.3f", 0.01, 100.0),
-               QStringLiteral("mH"), kWidest);
-    addFormRow(eg, QStringLiteral("Rex"), real(electrical, RexControl, "%2.1f", 0.0, 1000.0),
-               QStringLiteral("ohm"), kWidest);
-    left->addWidget(electrical);
-    left->addStretch(1);
+    columns.left->addWidget(units);
+    columns.left->addWidget(fields_.electricalGroup(page));
+    columns.left->addStretch(1);
 
     // Which unit the fields on the right show.
-    auto* chooser = new QHBoxLayout;
-    auto* unitGroup = new QButtonGroup(this);
-    for (int d = 0; d < 2; ++d) {
-        unit_[static_cast<std::size_t>(d)] =
-            new QRadioButton(QStringLiteral("Driver unit %1").arg(d + 1), page);
-        unitGroup->addButton(unit_[static_cast<std::size_t>(d)], d);
-        chooser->addWidget(unit_[static_cast<std::size_t>(d)]);
+    QButtonGroup* unitGroup = driverUnitChooser(this, page, columns.right, unit_);
+    columns.right->addWidget(fields_.positionGroup(page));
+    for (const bool spl : {true, false}) {
+        DriverCurveGroup& c = curves_[spl ? 0 : 1];
+        c = fields_.curveGroup(page, spl ? tr("SPL data file") : tr("Impedance data file"), spl, 2);
+        connect(c.browse, &QPushButton::clicked, this, [this, spl] { browse(spl); });
+        columns.right->addWidget(c.group);
     }
-    chooser->addStretch(1);
-    right->addLayout(chooser);
-
-    auto* position = new QGroupBox(tr("Position and size"), page);
-    QGridLayout* pg = formGrid(position, QStringLiteral("ohm"));
-    addFormRow(pg, QStringLiteral("dX"), real(position, DxControl, "%2.1f", -5000.0, 5000.0), kMm, kWidest);
-    addFormRow(pg, QStringLiteral("dY"), real(position, DyControl, "%2.1f", -5000.0, 5000.0), kMm, kWidest);
-    addFormRow(pg, QStringLiteral("dZ"), real(position, DzControl, "%2.1f", -5000.0, 5000.0), kMm, kWidest);
-    addFormRow(pg, QStringLiteral("Piston radius"), real(position, RadiusControl, "%2.1f", 0.0, 1000.0), kMm,
-               kWidest);
-    right->addWidget(position);
-
-    const auto curveGroup = [&](bool spl) {
-        auto* box = new QGroupBox(spl ? tr("SPL data file") : tr("Impedance data file"), page);
-        QGridLayout* g = formGrid(box, QStringLiteral("ohm"));
-        QLineEdit* name = fileNameLine(box);
-        auto* button = new QPushButton(QStringLiteral("Browse"), box);
-        button->setAutoDefault(false);
-        auto* row = new QHBoxLayout;
-        row->addWidget(name, 1);
-        row->addWidget(button);
-        g->addLayout(row, 0, 0, 1, 3);
-        TDblEdit* scaling = spl ? real(box, SplScalingControl, "%2.1f", -100.0, 100.0)
-                                : real(box, ImpedanceScalingControl, "%2.2f", 0.01, 100.0);
-        addFormRow(g, QStringLiteral("Scaling"), scaling, spl ? QStringLiteral("dB") : QString(), kWidest);
-        (spl ? splName_ : zName_) = name;
-        (spl ? splBrowse_ : zBrowse_) = button;
-        connect(button, &QPushButton::clicked, this, [this, spl] { browse(spl); });
-        right->addWidget(box);
-    };
-    curveGroup(true);
-    curveGroup(false);
-    right->addStretch(1);
+    columns.right->addStretch(1);
 
     connect(countGroup, &QButtonGroup::idClicked, this, [this](int n) {
         net_.driverCount = static_cast<std::int16_t>(n);
@@ -171,9 +92,9 @@ TDriverDialog::TDriverDialog(QWidget* parent, TNet& net, UiHost& ui)
     refresh();
 }
 
-TDblEdit* TDriverDialog::field(int id) const {
-    if (id < ReControl || id > ImpedanceScalingControl) return nullptr;
-    return fields_[static_cast<std::size_t>(id - ReControl)];
+DriverValues TDriverDialog::values() {
+    const auto d = static_cast<std::size_t>(driver_);
+    return {net_.Re, net_.Le, net_.Rex, net_.posX[d], net_.posY[d], net_.posZ[d], net_.pistonRadius[d]};
 }
 
 void TDriverDialog::setDriver(int d) {
@@ -206,59 +127,25 @@ void TDriverDialog::refresh() {
     parallel_->setEnabled(two);
     unit_[1]->setEnabled(two);
 
-    const auto d = static_cast<std::size_t>(driver_);
-    showReal(field(ReControl), net_.Re);
-    showReal(field(LeControl), net_.Le * 1000.0);
-    showReal(field(RexControl), net_.Rex);
-    showReal(field(DxControl), net_.posX[d] * 1000.0);
-    showReal(field(DyControl), net_.posY[d] * 1000.0);
-    showReal(field(DzControl), net_.posZ[d] * 1000.0);
-    showReal(field(RadiusControl), net_.pistonRadius[d] * 1000.0);
-    showReal(field(SplScalingControl), net_.SplScalingDb(driver_));
-    showReal(field(ImpedanceScalingControl), net_.impedanceScaling[d]);
+    fields_.show(values());
+    showFieldValue(field(SplScalingControl), net_.SplScalingDb(driver_));
+    showFieldValue(field(ImpedanceScalingControl), net_.impedanceScaling[static_cast<std::size_t>(driver_)]);
 
     const auto fileText = [](const TMeasData& curve) {
         return curve.FileName().empty() ? QString::fromUtf8(kNotInUse)
                                         : QString::fromStdString(curve.FileName());
     };
-    showText(splName_, fileText(net_.Spl(driver_)));
-    showText(zName_, fileText(net_.Impedance(driver_)));
+    showFieldText(curve(true).name, fileText(net_.Spl(driver_)));
+    showFieldText(curve(false).name, fileText(net_.Impedance(driver_)));
 }
 
 void TDriverDialog::fieldChanged(int id) {
-    const double v = field(id)->value();
-    const auto d = static_cast<std::size_t>(driver_);
-    switch (id) {
-    case ReControl:
-        net_.Re = v;
-        break;
-    case LeControl:
-        net_.Le = v * 0.001;
-        break;
-    case RexControl:
-        net_.Rex = v;
-        break;
-    case DxControl:
-        net_.posX[d] = v * 0.001;
-        break;
-    case DyControl:
-        net_.posY[d] = v * 0.001;
-        break;
-    case DzControl:
-        net_.posZ[d] = v * 0.001;
-        break;
-    case RadiusControl:
-        net_.pistonRadius[d] = v * 0.001;
-        break;
-    case SplScalingControl:
-        net_.SetSplScalingDb(driver_, v);
-        break;
-    case ImpedanceScalingControl:
-        net_.impedanceScaling[d] = v;
-        break;
-    default:
+    if (id == SplScalingControl)
+        net_.SetSplScalingDb(driver_, field(id)->value());
+    else if (id == ImpedanceScalingControl)
+        net_.impedanceScaling[static_cast<std::size_t>(driver_)] = field(id)->value();
+    else if (!fields_.store(id, values()))
         return;
-    }
     net_.Edited();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/base_dialog.h"
+#include "gui/driver_fields.h"
 
 #include <array>
 
@@ -26,17 +27,8 @@ class TDriverDialog : public TBaseDialog {
 public:
     static constexpr const char* kNotInUse = "Not in use";
 
-    enum Control {
-        ReControl = 101,
-        LeControl = 102,
-        RexControl = 103,
-        DxControl = 104,
-        DyControl = 105,
-        DzControl = 106,
-        RadiusControl = 107,
-        SplScalingControl = 108,
-        ImpedanceScalingControl = 109,
-    };
+    using Control = DriverControl;
+    using enum DriverControl;
 
     TDriverDialog(QWidget* parent, TNet& net, UiHost& ui);
 
@@ -48,31 +40,30 @@ public:
     // "Browse" of the SPL (impedance) curve of the chosen unit.
     void browse(bool spl);
 
-    [[nodiscard]] TDblEdit* field(int id) const;
+    [[nodiscard]] TDblEdit* field(int id) const { return fields_.field(id); }
     [[nodiscard]] QRadioButton* countButton(int drivers) const { return count_[drivers == 2 ? 1 : 0]; }
     [[nodiscard]] QRadioButton* seriesButton() const { return series_; }
     [[nodiscard]] QRadioButton* parallelButton() const { return parallel_; }
     [[nodiscard]] QCheckBox* invertBox() const { return invert_; }
     [[nodiscard]] QRadioButton* driverButton(int d) const { return unit_[d == 0 ? 0 : 1]; }
-    [[nodiscard]] QPushButton* browseButton(bool spl) const { return spl ? splBrowse_ : zBrowse_; }
-    [[nodiscard]] QLineEdit* fileNameField(bool spl) const { return spl ? splName_ : zName_; }
+    [[nodiscard]] QPushButton* browseButton(bool spl) const { return curve(spl).browse; }
+    [[nodiscard]] QLineEdit* fileNameField(bool spl) const { return curve(spl).name; }
 
 private:
+    [[nodiscard]] const DriverCurveGroup& curve(bool spl) const { return curves_[spl ? 0 : 1]; }
+    [[nodiscard]] DriverValues values();
     void fieldChanged(int id);
 
     TNet& net_;
     UiHost& ui_;
     int driver_ = 0;
-    std::array<TDblEdit*, 9> fields_{};
+    DriverFields fields_;
+    std::array<DriverCurveGroup, 2> curves_{};
     std::array<QRadioButton*, 2> count_{};
     QRadioButton* series_ = nullptr;
     QRadioButton* parallel_ = nullptr;
     QCheckBox* invert_ = nullptr;
     std::array<QRadioButton*, 2> unit_{};
-    QPushButton* splBrowse_ = nullptr;
-    QPushButton* zBrowse_ = nullptr;
-    QLineEdit* splName_ = nullptr;
-    QLineEdit* zName_ = nullptr;
 };
 
 } // namespace harlox

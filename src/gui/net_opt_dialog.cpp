@@ -5,6 +5,7 @@
 #include "filter/general.h"
 #include "filter/net_a.h"
 #include "filter/xover.h"
+#include "gui/arrow_keys.h"
 #include "gui/diagram_view.h"
 #include "gui/form_rows.h"
 #include "gui/long_edit.h"
@@ -16,7 +17,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -140,7 +140,7 @@ TNetAOptDialog::TNetAOptDialog(QWidget* parent, TNetA& net, TXover& project, UiH
     list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setMaximumHeight(list_->fontMetrics().height() * 7);
-    list_->installEventFilter(this);
+    stepWithArrowKeys(list_, [this](bool up) { stepSelected(up); });
     right->addWidget(list_);
     plot_ = DiagramModel(name.toStdString() + ", optimize", "Hz", "dB");
     plot_.setX(g.frequency().data());
@@ -248,17 +248,6 @@ void TNetAOptDialog::stepSelected(bool up) {
     net_.Edited();
     fillList();
     if (!opt_.Running()) refresh();
-}
-
-bool TNetAOptDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_ && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Left || key == Qt::Key_Right) {
-            stepSelected(key == Qt::Key_Right);
-            return true;
-        }
-    }
-    return TBaseDialog::eventFilter(watched, event);
 }
 
 void TNetAOptDialog::fillList() {

@@ -70,9 +70,6 @@ public:
 
     void done(int result) override;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void storeSettings();
     void targetChanged();

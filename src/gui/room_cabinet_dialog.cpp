@@ -55,19 +55,6 @@ std::optional<QPoint>& lastPosition() {
     return pos;
 }
 
-// Rewrites a field only when its value changes, so the field being typed into keeps its text.
-void showReal(TDblEdit* f, double v) {
-    if (f->value() != v || f->text().isEmpty()) f->setValue(v);
-}
-
-void showText(QLineEdit* e, const QString& text) {
-    if (e->text() != text) {
-        e->setText(text);
-        e->setCursorPosition(0);
-    }
-    e->setToolTip(text);
-}
-
 int clampedCount(int n) {
     return std::clamp(n, 0, RoomCabinetSettings::kSourcesPerGroup);
 }
@@ -392,7 +379,7 @@ SourcePosition* TRoomCabinetDialog::selectedSource() const {
 
 void TRoomCabinetDialog::refresh() {
     for (const RealBinding& b : reals_) {
-        if (b.value) showReal(b.field, *b.value);
+        if (b.value) showFieldValue(b.field, *b.value);
     }
     // Cabinet and listener stand inside the room.
     speakerX_->setMaximum(room_.roomWidth);
@@ -415,7 +402,7 @@ void TRoomCabinetDialog::refresh() {
     }
 
     const bool inUse = room_.measuredInUse != 0 && !room_.measuredFile.empty();
-    showText(fileName_, inUse ? QString::fromStdString(room_.measuredFile) : QString::fromUtf8(kNotInUse));
+    showFieldText(fileName_, inUse ? QString::fromStdString(room_.measuredFile) : QString::fromUtf8(kNotInUse));
     for (QWidget* w : std::initializer_list<QWidget*>{disable_, levelOffset_, autoLevel_, transition_})
         w->setEnabled(inUse);
     // With the automatic offset the calculation sets the level; the field only shows it.
@@ -444,9 +431,9 @@ void TRoomCabinetDialog::refreshSource() {
     for (TDblEdit* f : {dX_, dY_, dZ_})
         f->setEnabled(p != nullptr);
     if (!p) return;
-    showReal(dX_, p->dX);
-    showReal(dY_, p->dY);
-    showReal(dZ_, p->dZ);
+    showFieldValue(dX_, p->dX);
+    showFieldValue(dY_, p->dY);
+    showFieldValue(dZ_, p->dZ);
 }
 
 void TRoomCabinetDialog::elementSelected(int /*row*/) {

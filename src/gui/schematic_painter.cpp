@@ -4,17 +4,14 @@
 #include "filter/net_a.h"
 #include "filter/xover.h"
 #include "gui/model_text.h"
+#include "gui/picture_file.h"
 
-#include <QBuffer>
-#include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
-#include <QSaveFile>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <array>
@@ -939,7 +936,6 @@ template <typename Layout> void paintScaled(QPainter& p, const QRectF& target, b
     p.restore();
 }
 
-constexpr int kMaxImageSide = 16000;
 
 } // namespace
 
@@ -981,52 +977,12 @@ bool SchematicPainter::saveToFile(TXover& project, int net, const QString& path,
             paint(p, r, project, false);
     };
 
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (suffix == QLatin1String("png")) {
-        // One and a half pixels a unit keeps the small texts sharp.
-        const QSize px(static_cast<int>(std::ceil(natural.width() * 1.5)),
-                       static_cast<int>(std::ceil(natural.height() * 1.5)));
-        if (px.width() > kMaxImageSide || px.height() > kMaxImageSide)
-            return fail(QStringLiteral("image size %1 x %2 is too large").arg(px.width()).arg(px.height()));
-        QImage img(px, QImage::Format_ARGB32_Premultiplied);
-        if (img.isNull())
-            return fail(
-                QStringLiteral("not enough memory for a %1 x %2 image").arg(px.width()).arg(px.height()));
-        img.fill(Qt::white);
-        {
-            QPainter p(&img);
-            draw(p, QRectF(QPointF(0, 0), QSizeF(px)));
-        }
-        if (!img.save(&buffer, "PNG")) return fail(QStringLiteral("could not encode the PNG image"));
-    } else if (suffix == QLatin1String("svg")) {
-        const QSize sz(static_cast<int>(std::ceil(natural.width())),
-                       static_cast<int>(std::ceil(natural.height())));
-        QSvgGenerator gen;
-        gen.setOutputDevice(&buffer);
-        gen.setSize(sz);
-        gen.setViewBox(QRect(QPoint(0, 0), sz));
-        gen.setResolution(96);
-        gen.setTitle(fromModelText(project.Caption()));
-        gen.setDescription(QStringLiteral("Harlox schematic"));
-        QPainter p;
-        if (!p.begin(&gen)) return fail(QStringLiteral("could not start the SVG drawing"));
-        draw(p, QRectF(QPointF(0, 0), QSizeF(sz)));
-        p.end();
-    } else {
-        return fail(QStringLiteral("unknown image type '%1': use .png or .svg").arg(suffix));
-    }
-    buffer.close();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return fail(file.errorString());
-    }
-    if (!file.commit()) return fail(file.errorString());
-    return true;
+    // One and a half pixels a unit keeps the small texts sharp in a PNG.
+    const QSize png(static_cast<int>(std::ceil(natural.width() * 1.5)),
+                    static_cast<int>(std::ceil(natural.height() * 1.5)));
+    const QSize svg(static_cast<int>(std::ceil(natural.width())), static_cast<int>(std::ceil(natural.height())));
+    return savePicture(path, png, svg, {fromModelText(project.Caption()), QStringLiteral("Harlox schematic")}, draw,
+                       error);
 }
 
 } // namespace harlox

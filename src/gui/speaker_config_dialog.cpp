@@ -60,14 +60,6 @@ void showWhole(TLongEdit* f, std::int32_t v) {
     if (f->value() != v) f->setValue(v);
 }
 
-void showText(QLineEdit* e, const QString& text) {
-    if (e->text() != text) {
-        e->setText(text);
-        e->setCursorPosition(0);
-    }
-    e->setToolTip(text);
-}
-
 } // namespace
 
 FileSelector& TSpeakerConfigDialog::splSelector() {
@@ -82,12 +74,7 @@ TSpeakerConfigDialog::TSpeakerConfigDialog(QWidget* parent, TBoxEmbryo& project,
       notify_(std::move(notifyChanged)) {
     setWindowTitle(caption);
     QWidget* page = content();
-    auto* columns = new QHBoxLayout(page);
-    columns->setContentsMargins(0, 0, 0, 0);
-    auto* left = new QVBoxLayout;
-    auto* right = new QVBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(right);
+    const auto [left, right] = twoColumns(page);
 
     // The unit itself, for reference.
     auto* unitBox = new QGroupBox(tr("Driver unit"), page);
@@ -202,9 +189,9 @@ QRadioButton* TSpeakerConfigDialog::coilButton(int connection) const {
 }
 
 void TSpeakerConfigDialog::refresh() {
-    showText(manufacturer_, QString::fromStdString(unit_.manufacturerText()));
-    showText(model_, QString::fromStdString(unit_.modelText()));
-    showText(fileName_, QString::fromStdString(unit_.fileNameText()));
+    showFieldText(manufacturer_, QString::fromStdString(unit_.manufacturerText()));
+    showFieldText(model_, QString::fromStdString(unit_.modelText()));
+    showFieldText(fileName_, QString::fromStdString(unit_.fileNameText()));
 
     showWhole(driverCount_, unit_.driverCount);
     showReal(extraMass_, unit_.extraMass * 1000.0);
@@ -229,7 +216,7 @@ void TSpeakerConfigDialog::refresh() {
     coilGroup_->setEnabled(unit_.dualCoil != 0);
 
     const std::string file = unit_.importFileText();
-    showText(importFile_, file.empty() ? QString::fromUtf8(kNotInUse) : QString::fromStdString(file));
+    showFieldText(importFile_, file.empty() ? QString::fromUtf8(kNotInUse) : QString::fromStdString(file));
     showReal(levelOffset_, unit_.levelOffsetDb);
     // With the automatic offset the calculation sets the level; the field only shows it.
     levelOffset_->setReadOnly(unit_.autoLevel != 0);

@@ -32,10 +32,6 @@ const QString kWidest = QStringLiteral("00000.0");
 constexpr double kNoFrequency = -1.0;
 constexpr std::int32_t kNoPeriods = std::numeric_limits<std::int32_t>::min();
 
-void showReal(TDblEdit* f, double v) {
-    if (f->value() != v || f->text().isEmpty()) f->setValue(v);
-}
-
 void showWhole(TLongEdit* f, std::int32_t v) {
     if (f->value() != v || f->text().isEmpty()) f->setValue(v);
 }
@@ -140,7 +136,7 @@ void TStepRespDialog::refresh() {
                 signalButtons_->button(burst ? TStepResponse::kToneBurst : transient_.inputSignal))
             b->setChecked(true);
     }
-    showReal(frequency_, transient_.burstFrequency);
+    showFieldValue(frequency_, transient_.burstFrequency);
     showWhole(periods_, transient_.burstPeriods);
     {
         const QSignalBlocker block(resolution_);
