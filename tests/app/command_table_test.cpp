@@ -12,12 +12,11 @@
 namespace harlox {
 namespace {
 
-// "Text=id" for items, "Text(children)" for submenus down to `depth` levels, top level separated
-// by " | ".
-std::string describe(const std::vector<MenuNode>& nodes, int depth = 9, const char* separator = ",") {
+// "Text=id" for items, "Text(children)" for submenus down to `depth` levels.
+std::string describe(const std::vector<MenuNode>& nodes, int depth) {
     std::string out;
     for (const MenuNode& n : nodes) {
-        if (!out.empty()) out += separator;
+        if (!out.empty()) out += ",";
         out += menuDisplayText(n.text);
         if (!n.isSubmenu()) {
             out += "=" + std::to_string(n.id);
@@ -26,49 +25,6 @@ std::string describe(const std::vector<MenuNode>& nodes, int depth = 9, const ch
         }
     }
     return out;
-}
-
-std::string describe(MenuSetKind kind, int depth = 9) {
-    return describe(menuSet(kind), depth, " | ");
-}
-
-// The box bar whole; the others by what differs.
-TEST(MenuSetTest, EachMenuBar) {
-    const std::string newMenu =
-        "New(Box(Closed=11848,Bass reflex=11843,Double tuned bass reflex 1=11844,"
-        "Double tuned bass reflex 2=11845,Passive radiator=11846,Bandpass 1=11847,Bandpass 2=11855,"
-        "Bandpass 3=11850,Bandpass 4=11851,Reflex BandPass=11880),Active filter(1 way=11849,2 way=11856,3 way=11857,4 way=11858),"
-        "Passive filter(2 way simple=11853,3 way simple=11854,1 way advanced=13501,2 way advanced=13502,"
-        "3 way advanced=13503,4 way advanced=13504))";
-    const std::string window = " | Window(Arrange icons=24364,Cascade=24361,Tile=24362,Default size=10117,"
-                               "User note...=10114) | Yankee tool=11852 | About=10110";
-    const std::string boxTail = " | Box=10301 | Meas. setup=10401 | Calculate=10451 | Transient resp=10204"
-                                " | Room & Cabinet=10205 | Snapshot=10206" +
-                                window;
-    const std::string driver = "(Configuration...=10252,Load...=10251,Edit / create...=10253)";
-    EXPECT_EQ(describe(MenuSetKind::Start),
-              "File(" + newMenu + ",New instance=11842,Open...=10102,Exit=10101) | About=10110");
-    EXPECT_EQ(describe(MenuSetKind::Box),
-              "File(" + newMenu +
-                  ",New instance=11842,Open...=10102,Save=10109,Save as...=10108,"
-                  "Print(Window...=10106,Diagrams=11864),Copy window=10104,Export(SPL=11873,"
-                  "SPL in room/cabinet=11872,SPL with std wave modes=11874,Transient response=11875,"
-                  "Input impedance=11871,Group delay=11870),Exit=10101) | Driver unit" +
-                  driver + boxTail);
-    EXPECT_EQ(
-        describe(MenuSetKind::ReflexBandpass, 1),
-        "File(New,New instance=11842,Open...=10102,Save=10109,Save as...=10108,Print,Copy window=10104,"
-        "Export,Exit=10101) | Rear driver unit(Configuration...=11859,Load...=11860) | Front driver unit" +
-            driver + boxTail);
-    // Every New > Box offers the reflex bandpass: a new one can be made from any menu bar.
-    for (const MenuSetKind kind : {MenuSetKind::Start, MenuSetKind::Box, MenuSetKind::ReflexBandpass})
-        EXPECT_NE(findMenuItem(menuSet(kind), cmd::NewReflexBandpass), nullptr);
-    EXPECT_EQ(describe(MenuSetKind::AdvancedFilter, 1),
-              "File(New,New instance=11842,Open...=10102,Save=10109,Save as...=10108,Print,Copy=10104,Export,"
-              "Exit=10101) | Network(Net 1...=13021,Net 2...=13022,Net 3...=13023,Net 4...=13024)"
-              " | Driver(Net 1...=13011,Net 2...=13012,Net 3...=13013,Net 4...=13014)"
-              " | General=13100 | Filter music=13101" +
-                  window);
 }
 
 // Every command is offered, once by its id, and only with the project it needs (the main window

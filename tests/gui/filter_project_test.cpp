@@ -13,17 +13,24 @@
 #include "gui/net_dialog.h"
 #include "gui/net_driver_dialog.h"
 #include "gui/off_axis_plots.h"
+#include "gui/print_diagrams_dialog.h"
 #include "gui/schematic_painter.h"
 #include "gui/schematic_view.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
 #include <QComboBox>
 #include <QListWidget>
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
+#include <filesystem>
 #include <vector>
 
 namespace harlox {
@@ -35,6 +42,13 @@ const std::string kMeasured = HARLOX_SHARED_DATA_DIR "/measured/";
 
 class FilterProjectTest : public test::MainWindowFixture {
 protected:
+    void configureHooks() override {
+        hooks.choosePrinter = [this](QPrinter& p) {
+            p.setOutputFormat(QPrinter::PdfFormat);
+            p.setOutputFileName(QString::fromStdString(dir.file("print.pdf")));
+            return true;
+        };
+    }
     template <class Dialog> Dialog* openDialog(int id) {
         window->runCommand(id);
         drainEvents();
@@ -216,9 +230,33 @@ TEST_F(FilterProjectTest, AnActiveProjectHasNoImpedanceAndPrintsItsWindows) {
     EXPECT_FALSE(window->commandAction(cmd::NetworkNet4)->isVisible());
     for (const DiagramModel* m : x->DiagramWindows())
         EXPECT_NE(m, &x->ImpedanceWindow());
-    // Closing a window only puts it aside.
+    // Print > Window and Copy window of a schematic.
     FilterProjectWindows* w = window->filterWindows();
     QMdiSubWindow* sub = w->subWindowOf(w->schematics().front());
+    window->mdiArea()->setActiveSubWindow(sub);
+    window->runCommand(cmd::PrintWindow);
+    EXPECT_GT(std::filesystem::file_size(dir.file("print.pdf")), 1000u);
+    QGuiApplication::clipboard()->clear();
+    window->runCommand(cmd::CopyWindow);
+    EXPECT_FALSE(QGuiApplication::clipboard()->image().isNull());
+    // Print > Diagrams: the surface map and the summed response on one page.
+    std::filesystem::remove(dir.file("print.pdf"));
+    answerDialog = [&](QDialog& d) {
+        auto& p = dynamic_cast<TPrintDiagramsDialog&>(d);
+        for (const DiagramModel* m : {&x->SurfaceWindow(), &x->SummedWindow()}) {
+            const QList<QListWidgetItem*> found =
+                p.pickList()->findItems(QString::fromStdString(m->title()), Qt::MatchExactly);
+            if (found.isEmpty()) return TBaseDialog::ResultCancel;
+            p.pickList()->setCurrentItem(found.front());
+            p.addPicked();
+        }
+        return TBaseDialog::ResultOk;
+    };
+    window->runCommand(cmd::PrintDiagrams);
+    EXPECT_GT(std::filesystem::file_size(dir.file("print.pdf")), 1000u);
+    EXPECT_EQ(x->printList.size(), 2u) << "the print list stays with the project";
+
+    // Closing a window only puts it aside.
     sub->close();
     EXPECT_TRUE(sub->isMinimized());
     EXPECT_EQ(w->schematics().size(), 3u);

@@ -277,17 +277,6 @@ TEST_F(MainWindowTest, SaveAsThenOpenBringsTheProjectAndItsWindowsBack) {
     EXPECT_EQ(test::readAll(path), saved);
 }
 
-TEST_F(MainWindowTest, ExportWritesTheCurveFile) {
-    newProjectWithUnit(cmd::NewClosed);
-    host.files.push_back(dir.file("spl.frd"));
-    window->runCommand(cmd::ExportSpl);
-    EXPECT_EQ(host.fileRequests.back().mode, FileMode::Save);
-    const std::vector<std::uint8_t> bytes = test::readAll(dir.file("spl.frd"));
-    const std::string text(bytes.begin(), bytes.end());
-    EXPECT_EQ(text.rfind("   Hz\t\tdB\t\tdeg\r\n", 0), 0u);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 51);
-}
-
 // The pick list offers the room and transient windows too: seven for a bass reflex box.
 TEST_F(MainWindowTest, PrintDiagramsRefusesDoublesAndPrintsSevenDiagramsFourToAPageOnTwoPages) {
     newProjectWithUnit(cmd::NewBassReflex);

@@ -39,7 +39,6 @@ protected:
 };
 
 TEST_F(MeasureSetupDialogTest, PowerAndSourceLevelSetEachOtherInTheirFormat) {
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Measurement setup"));
     EXPECT_EQ(dialog->resistanceField()->text(), QStringLiteral("0.00e+00"));
     enter(dialog->powerField(), QStringLiteral("50"));
     EXPECT_DOUBLE_EQ(setup().Ug, 20.0);

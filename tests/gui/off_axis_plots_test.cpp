@@ -14,7 +14,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -180,37 +179,6 @@ TEST_F(OffAxisProject, OverlayLabelsFlipNetFourIsYellowAndTheMapExports) {
     QFile f(svg);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll().count("<image"), 3); // one picture per ray
-}
-
-// Both plots of a real 2-way project with nine rays (only with HARLOX_SCREENSHOTS).
-TEST_F(OffAxisProject, Screenshots) {
-    const char* dir = std::getenv("HARLOX_SCREENSHOTS");
-    if (!dir) GTEST_SKIP();
-    for (const int a : {60, 45, 15, -15, -45, -60}) {
-        ASSERT_EQ(general.addSurfaceRay(a), TGeneral::RayEdit::Changed);
-        if (std::abs(a) < 60) { ASSERT_EQ(general.addOverlayRay(a), TGeneral::RayEdit::Changed); }
-    }
-    ASSERT_EQ(general.addOverlayRay(30), TGeneral::RayEdit::Changed);
-    TXover x(general, 0, ui);
-    if (!loadTwoWay(x)) GTEST_SKIP();
-    const QString folder = QString::fromLocal8Bit(dir) + QLatin1Char('/');
-    x.SurfaceWindow().setCursor(3000.0);
-    for (const bool flip : {false, true}) {
-        general.flip = flip ? 1 : 0;
-        for (auto [m, hook, name] : {std::tuple{&x.SurfaceWindow(), surfacePlotHook(x), "surface"},
-                                     std::tuple{&x.OverlayWindow(), overlayPlotHook(x), "overlay"}}) {
-            DiagramView view(m);
-            view.setOptionsHook(hook);
-            view.resize(view.defaultSize());
-            view.grab().save(folder + QLatin1String(name) + (flip ? QStringLiteral("_flip.png") : QStringLiteral(".png")));
-        }
-    }
-    x.SurfaceWindow().clearCursor();
-    general.flip = 0;
-    RenderOptions o;
-    surfacePlotHook(x)(o);
-    ASSERT_TRUE(DiagramRenderer::saveToFile(x.SurfaceWindow(), folder + QStringLiteral("surface_big.png"),
-                                            {1200, 800}, nullptr, o));
 }
 
 } // namespace

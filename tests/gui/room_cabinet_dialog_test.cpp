@@ -24,7 +24,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMdiSubWindow>
@@ -50,20 +49,6 @@ std::vector<std::string> names(const std::vector<RoomElement>& elements) {
     std::vector<std::string> out;
     for (const RoomElement& e : elements)
         out.push_back(e.name.toStdString());
-    return out;
-}
-
-QStringList texts(const QWidget* w, bool groups) {
-    QStringList out;
-    if (groups) {
-        for (const QGroupBox* g : w->findChildren<QGroupBox*>())
-            out << g->title();
-    } else {
-        for (const QLabel* l : w->findChildren<QLabel*>())
-            out << l->text();
-        for (const QAbstractButton* b : w->findChildren<QAbstractButton*>())
-            out << b->text();
-    }
     return out;
 }
 
@@ -105,24 +90,7 @@ protected:
     QPointer<Dlg> dialog;
 };
 
-TEST_F(RoomCabinetDialogTest, ShowsEveryControlWithTheModelsValuesAndRanges) {
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Room and cabinet effects"));
-    EXPECT_EQ(dialog->helpFile(), QStringLiteral("roomcabi.txt"));
-    EXPECT_EQ(dialog->absorptionAction()->text(), QStringLiteral("&Absorbtion coeffs."));
-    const QStringList groups = texts(dialog, true);
-    for (const char* g :
-         {"Room dimensions", "Speaker position", "Listener position", "Front baffle dimensions",
-          "Source position", "Reflections from...", "Show", "Measured SPL data"})
-        EXPECT_TRUE(groups.contains(QString::fromLatin1(g))) << g;
-    const QStringList labels = texts(dialog, false);
-    for (const char* l :
-         {"Roof height", "Depth", "Width", "Height", "X", "Y", "Z", "dX", "dY", "dZ", "Speaker back wall",
-          "Left side wall", "Right side wall", "Floor", "Ceiling", "Listener backwall", "Cabinet edges",
-          "Summation factor", "Impact on freq. resp", "Frequency response", "1/3 octave smooth",
-          "Normalized SPL to 1m", "Calc. imm.", "Level offset", "Transition freq.", "Automatic level offset",
-          "&Browse", "&Disable", "&Calc", "?"})
-        EXPECT_TRUE(labels.contains(QString::fromLatin1(l))) << l;
-
+TEST_F(RoomCabinetDialogTest, ShowsTheModelsValuesAndRanges) {
     // The model's defaults, in metres.
     EXPECT_EQ(field(Dlg::RoofHeightControl)->text(), QStringLiteral("2.50"));
     EXPECT_EQ(field(Dlg::BaffleWidthControl)->text(), QStringLiteral("0.300"));
@@ -198,13 +166,7 @@ TEST_F(RoomCabinetDialogTest, AbsorptionIsShownAsOneMinusRSquaredAndStoredAsR) {
     room().reflectionFactors.ceiling = 1.0;
     TAbsDialog* abs = openAbsorption();
     ASSERT_NE(abs, nullptr);
-    EXPECT_EQ(abs->windowTitle(), QStringLiteral("Absorbtion coefficients"));
-    EXPECT_EQ(abs->helpFile(), QStringLiteral("roomabs.txt"));
     EXPECT_TRUE(abs->isModal());
-    const QStringList labels = texts(abs, false);
-    for (const char* l :
-         {"Speaker back wall", "Left side wall", "Right side wall", "Floor", "Ceiling", "Listener backwall"})
-        EXPECT_TRUE(labels.contains(QString::fromLatin1(l))) << l;
     EXPECT_EQ(abs->field(TAbsDialog::Floor)->text(), QStringLiteral("0.36"));
     EXPECT_EQ(abs->field(TAbsDialog::LeftWall)->text(), QStringLiteral("0.19"));
     EXPECT_EQ(abs->field(TAbsDialog::Floor)->entry().maximum(), 1.0);
@@ -379,12 +341,6 @@ TEST_F(RoomCabinetCommandTest, OpensTheDialogAndShowsTheRoomWindowForEveryType) 
         QMdiSubWindow* sub = windows->subWindowOf(windows->roomView());
         ASSERT_NE(sub, nullptr);
         EXPECT_FALSE(sub->isMinimized());
-        EXPECT_EQ(sub->windowTitle(), QStringLiteral("SPL in Room & Cabinet"));
-        // The caption follows the display mode.
-        d->impactButton()->click();
-        test::drainEvents();
-        host.runPosted();
-        EXPECT_EQ(sub->windowTitle(), QStringLiteral("Room & Cabinet Impact"));
         d->cancelCommand();
         test::drainEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -21,7 +21,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -118,11 +117,6 @@ struct Project {
     TXover xover;
     TNetA& net(int i = 0) { return *xover.AdvancedNet(i); }
 };
-
-void writeScreenshot(QWidget& w, const char* name) {
-    if (const char* dir = std::getenv("HARLOX_SCREENSHOTS"))
-        w.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QString::fromLatin1(name));
-}
 
 // Every passive type, in series and in shunt, shows each component it uses with name and
 // value in the passive display formats, and only those.
@@ -334,59 +328,6 @@ TEST(SchematicWindow, ScalesToFitDownToALegibleMinimumAndCopies) {
     EXPECT_EQ(pr.ui.lastMessage().caption, "Copy window");
     EXPECT_EQ(pr.ui.lastMessage().text, "Out of memory");
     EXPECT_EQ(pr.ui.lastMessage().icon, MessageIcon::Exclamation);
-}
-
-// Pictures to look at, written only with HARLOX_SCREENSHOTS set.
-TEST(SchematicWindow, Screenshots) {
-    if (!std::getenv("HARLOX_SCREENSHOTS")) GTEST_SKIP();
-    {
-        Project pr(1);
-        pr.xover.SimpleNet(1)->driverCount = 2;
-        TSchematicWindow w(pr.xover, pr.ui);
-        w.resize(w.sizeHint());
-        w.show();
-        test::drainEvents();
-        writeScreenshot(w, "schematic_simple3.png");
-    }
-    {
-        Project pr(6);
-        TNetA& net = pr.net(1);
-        net.SetDriverCount(4);
-        net.SetConnection(TNetA::PairsConnection);
-        const int types[] = {3, 7, 5, 9, 1, 10, 4, 8};
-        for (int b = 0; b < TNetA::kBranches; ++b)
-            net.Branch(b).SetType(types[b]);
-        net.Link(0).SetType(4);
-        net.Link(1).SetType(8);
-        TSchematicWindow w(net, pr.ui, [](TBranchA&) { return false; });
-        w.resize(w.sizeHint());
-        w.show();
-        test::drainEvents();
-        writeScreenshot(w, "schematic_passive4.png");
-        net.SetConnection(TNetA::SeriesConnection);
-        net.SetDriverCount(2);
-        net.Link(1).SetType(5);
-        net.largeSymbols = 1;
-        w.refresh();
-        w.resize(w.sizeHint());
-        test::drainEvents();
-        writeScreenshot(w, "schematic_passive_series_large.png");
-    }
-    {
-        Project pr(9);
-        TNetA& net = pr.net(0);
-        const int types[] = {3, 3, 5, 7, 0, 0, 0, 0};
-        for (int b = 0; b < TNetA::kBranches; ++b)
-            net.Branch(b).SetType(types[b]);
-        net.SetConnection(TNetA::ParallelConnection);
-        net.SetDriverCount(2);
-        net.Link(0).SetType(4);
-        TSchematicWindow w(net, pr.ui, [](TBranchA&) { return false; });
-        w.resize(w.sizeHint());
-        w.show();
-        test::drainEvents();
-        writeScreenshot(w, "schematic_active.png");
-    }
 }
 
 } // namespace

