@@ -98,6 +98,7 @@ bool TMusicFilter::Start(const std::string& input, const std::string& output) {
     // The first block stands for the N/2 frames before the music.
     pending_ = half;
     state_ = State::Running;
+    writeFailed_ = !written;
     if (!written) {
         ui_.error(kCaption, strprintf("Could not write to file %s", output.c_str()));
         state_ = State::Stopping;
@@ -239,6 +240,7 @@ bool TMusicFilter::Step() {
     elapsed_ += static_cast<double>(got) / rate_;
     if (!written) {
         ui_.error(kCaption, "Could not write the output file (is the disk full?)");
+        writeFailed_ = true;
         state_ = State::Stopping;
     } else if (inputEnded_ && pending_ == 0) {
         state_ = State::Stopping;
@@ -252,7 +254,9 @@ void TMusicFilter::Stop() {
 
 void TMusicFilter::finish() {
     in_.reset();
-    const bool closed = out_ == nullptr || out_->Close();
+    // A run that could not write is dropped (its message was shown): the writer discards
+    // the half-written file and an earlier output stays. A stopped run keeps what it wrote.
+    const bool closed = out_ == nullptr || writeFailed_ || out_->Close();
     out_.reset();
     state_ = State::Idle;
     if (!closed) ui_.error(kCaption, "Could not complete the output file (is the disk full?)");

@@ -90,6 +90,7 @@ private:
     double duration_ = 0.0;
     bool firstBlock_ = false;
     bool inputEnded_ = false;
+    bool writeFailed_ = false;
     int pending_ = 0; // input frames whose output the next block writes
     std::string status_;
 };

@@ -1,5 +1,6 @@
 #include "filter/pcm_io.h"
 
+#include "core/atomic_file.h"
 #include "core/format.h"
 
 #include <sndfile.h>
@@ -7,6 +8,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace harlox {
@@ -57,10 +61,7 @@ private:
 
 class RawWriter final : public PcmWriter {
 public:
-    explicit RawWriter(std::FILE* f) : file_(f) {}
-    ~RawWriter() override {
-        if (file_ != nullptr) std::fclose(file_);
-    }
+    explicit RawWriter(std::unique_ptr<AtomicFile> file) : file_(std::move(file)) {}
 
     bool Write16(const std::int16_t* stereo, int count) override {
         bytes_.resize(static_cast<std::size_t>(count) * 4);
@@ -69,20 +70,13 @@ public:
             bytes_[2 * i] = static_cast<unsigned char>(v & 0xff);
             bytes_[2 * i + 1] = static_cast<unsigned char>(v >> 8);
         }
-        return std::fwrite(bytes_.data(), 4, static_cast<std::size_t>(count), file_) ==
-               static_cast<std::size_t>(count);
+        return file_->Write(bytes_.data(), bytes_.size());
     }
     bool WriteFloat(const float*, int) override { return false; }
-    bool Close() override {
-        if (file_ == nullptr) return true;
-        const bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        return ok && closed;
-    }
+    bool Close() override { return file_->Commit(); }
 
 private:
-    std::FILE* file_;
+    std::unique_ptr<AtomicFile> file_;
     std::vector<unsigned char> bytes_;
 };
 
@@ -135,9 +129,30 @@ private:
     int held_ = 0; // frames in the buffer
 };
 
+// The library writes through these into the temporary file, so the output lands only when
+// the run completes.
+sf_count_t fileLength(void* user) {
+    struct stat st {};
+    return ::fstat(static_cast<AtomicFile*>(user)->fd(), &st) == 0 ? st.st_size : -1;
+}
+sf_count_t fileSeek(sf_count_t offset, int whence, void* user) {
+    return ::lseek(static_cast<AtomicFile*>(user)->fd(), offset, whence);
+}
+sf_count_t fileRead(void* to, sf_count_t count, void* user) {
+    const ssize_t n = ::read(static_cast<AtomicFile*>(user)->fd(), to, static_cast<std::size_t>(count));
+    return n < 0 ? 0 : n;
+}
+sf_count_t fileWrite(const void* from, sf_count_t count, void* user) {
+    return static_cast<AtomicFile*>(user)->Write(from, static_cast<std::size_t>(count)) ? count : 0;
+}
+sf_count_t fileTell(void* user) { return ::lseek(static_cast<AtomicFile*>(user)->fd(), 0, SEEK_CUR); }
+
+SF_VIRTUAL_IO g_fileIo{fileLength, fileSeek, fileRead, fileWrite, fileTell};
+
 class SoundWriter final : public PcmWriter {
 public:
-    SoundWriter(SNDFILE* f, int channels, bool floatSamples) : file_(f) {
+    SoundWriter(SNDFILE* f, std::unique_ptr<AtomicFile> target, int channels, bool floatSamples)
+        : file_(f), target_(std::move(target)) {
         channels_ = channels;
         float_ = floatSamples;
         if (floatSamples)
@@ -162,7 +177,9 @@ public:
         const bool ok = sf_error(file_) == SF_ERR_NO_ERROR;
         const bool closed = sf_close(file_) == 0;
         file_ = nullptr;
-        return flushed && ok && closed;
+        if (flushed && ok && closed) return target_->Commit();
+        target_->Discard();
+        return false;
     }
 
 private:
@@ -191,6 +208,7 @@ private:
     }
 
     SNDFILE* file_;
+    std::unique_ptr<AtomicFile> target_;
     std::vector<std::int16_t> shorts_;
     std::vector<float> floats_;
     int pending_ = 0; // frames in the chunk
@@ -270,12 +288,12 @@ std::unique_ptr<PcmReader> PcmReader::Open(const std::string& path, int rawRate,
 std::unique_ptr<PcmWriter> PcmWriter::Create(const std::string& path, int channels, int rate,
                                              bool floatSamples, std::string& why) {
     if (!isSoundFileName(path)) {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        if (f == nullptr) {
+        auto file = std::make_unique<AtomicFile>(path);
+        if (!file->isOpen()) {
             why = strprintf("Can not open file %s for writing", path.c_str());
             return nullptr;
         }
-        return std::make_unique<RawWriter>(f);
+        return std::make_unique<RawWriter>(std::move(file));
     }
     const bool flac = lowerExtension(path) == ".flac";
     const bool useFloat = floatSamples && !flac;
@@ -287,12 +305,13 @@ std::unique_ptr<PcmWriter> PcmWriter::Create(const std::string& path, int channe
         why = strprintf("%s: the sample rate %d Hz cannot be written in this format", path.c_str(), rate);
         return nullptr;
     }
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    auto file = std::make_unique<AtomicFile>(path);
+    SNDFILE* f = file->isOpen() ? sf_open_virtual(&g_fileIo, SFM_WRITE, &info, file.get()) : nullptr;
     if (f == nullptr) {
         why = strprintf("Can not open file %s for writing", path.c_str());
         return nullptr;
     }
-    return std::make_unique<SoundWriter>(f, info.channels, useFloat);
+    return std::make_unique<SoundWriter>(f, std::move(file), info.channels, useFloat);
 }
 
 } // namespace harlox

@@ -39,7 +39,9 @@ protected:
 };
 
 // A music file to write: headerless 16-bit stereo PCM, or WAV (16-bit or float) or FLAC
-// (16-bit), chosen by the extension.
+// (16-bit), chosen by the extension. The samples go to `name.tmp` beside it; only a
+// successful Close puts the file in place, so a failed or abandoned run (the writer
+// destroyed without Close) leaves any earlier file of that name as it was.
 class PcmWriter {
 public:
     virtual ~PcmWriter() = default;
@@ -56,7 +58,8 @@ public:
     // the 16-bit scale and written divided by 32768.
     [[nodiscard]] virtual bool Write16(const std::int16_t* stereo, int count) = 0;
     [[nodiscard]] virtual bool WriteFloat(const float* stereo, int count) = 0;
-    // Flushes and closes; false when the file could not be completed.
+    // Flushes, closes and puts the file in place; false (and no file) when it could not be
+    // completed.
     [[nodiscard]] virtual bool Close() = 0;
 
 protected:
