@@ -5,7 +5,10 @@
 //   geometry:  the listening distance alternates as well, so every driver's off-axis factor
 //              along every ray is rebuilt too (as after an edit of the general settings).
 //   component: one capacitor of net 2 changes; only its branch, its net and the sums run.
+//   optimiser: passes over every used component of net 2 towards a 4th-order band-pass;
+//              each step solves the net twice, which the evaluation rate counts.
 #include "filter/general.h"
+#include "filter/net_optimiser.h"
 #include "filter/xover.h"
 #include "four_way_project.h"
 #include "silent_host.h"
@@ -87,5 +90,30 @@ void componentChange(benchmark::State& state) {
     if (p->x->NetCalculations(0) != others) state.SkipWithError("an unchanged net recomputed");
 }
 BENCHMARK(componentChange)->Name("filter/passive4/component")->Unit(benchmark::kMicrosecond);
+
+void optimiserPasses(benchmark::State& state) {
+    auto p = makeProject(state);
+    if (!p) return;
+    TNetA& net = *p->x->AdvancedNet(1);
+    for (TCompA* c : OptimisableComponents(net))
+        (void)AddToOptimisationList(*c, p->host);
+    const auto listed = static_cast<std::int64_t>(OptimisationList(net).size());
+    net.targetHpOrder = 4;
+    net.targetHpFc = 300;
+    net.targetLpOrder = 4;
+    net.targetLpFc = 3000;
+    TNetOptimiser optimiser(net, p->x.get());
+    optimiser.Start();
+    for (auto _ : state) {
+        optimiser.Pass();
+        benchmark::DoNotOptimize(optimiser.Error());
+    }
+    optimiser.Stop();
+    if (listed == 0) state.SkipWithError("nothing to optimise");
+    // Two solves a component, one before and one after the pass.
+    state.counters["evaluations"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * (2 * listed + 2)), benchmark::Counter::kIsRate);
+}
+BENCHMARK(optimiserPasses)->Name("filter/passive4/optimiser")->Unit(benchmark::kMillisecond);
 
 } // namespace
