@@ -67,9 +67,9 @@ TBoxEmbryo::TBoxEmbryo(UiHost& ui)
     }
     splWindow_.setPhase(splPhase.data());
     excursionWindow_.addCurve(front_->excursion.data(), Pen{PenColor::Black, PenStyle::Solid}, "Driver unit");
-    impedanceWindow_.addCurve(front_->impedance.data(), Pen{PenColor::Black, PenStyle::Solid}, "");
+    impedanceWindow_.addCurve(front_->impedance.data(), Pen{PenColor::Black, PenStyle::Solid}, "Impedance");
     impedanceWindow_.setPhase(impedancePhase.data());
-    groupDelayWindow_.addCurve(groupDelay.data(), Pen{PenColor::Black, PenStyle::Solid}, "");
+    groupDelayWindow_.addCurve(groupDelay.data(), Pen{PenColor::Black, PenStyle::Solid}, "Group delay");
     for (int i = 0; i < windowCount_; ++i)
         windows_[static_cast<std::size_t>(i)]->setPointCount(setup().pointCount);
     fitSettings_.Reset();

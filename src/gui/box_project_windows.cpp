@@ -85,8 +85,9 @@ BoxProjectWindows::BoxProjectWindows(TBoxEmbryo& project, QMdiArea& area)
         area_.addSubWindow(*it);
         (*it)->show();
     }
-    defaultLayout();
+    // The sheet's text first: its widest line sets the sheet's width.
     refresh();
+    defaultLayout();
 }
 
 BoxProjectWindows::~BoxProjectWindows() {
@@ -223,10 +224,13 @@ void BoxProjectWindows::defaultLayout() {
     constexpr int kSheetMinimum = 320;
     QMdiSubWindow* first = subs_.front();
     const QSize frame = first->sizeHint() - first->widget()->sizeHint();
-    const int cellW = std::max(
-        220, std::min(DiagramView::kDefaultWidth + frame.width(), (space.width() - kSheetMinimum) / columns));
-    const int cellH =
-        std::max(160, std::min(DiagramView::kDefaultHeight + frame.height(), space.height() / 2));
+    // The grid fills the area beside the sheet; a strip at the bottom stays free for the
+    // windows put aside (the snapshot and the room response start there).
+    const int sheetW = std::clamp(sheet_->contentWidth() + frame.width(), kSheetMinimum,
+                                  std::max(kSheetMinimum, space.width() / 3));
+    const int iconStrip = std::max(24, frame.height());
+    const int cellW = std::max(220, (space.width() - sheetW) / columns);
+    const int cellH = std::max(160, (space.height() - iconStrip) / 2);
     const auto cell = [&](int i) {
         const int column = i < 4 ? i % 2 : 2;
         const int row = i < 4 ? i / 2 : (i - 4) % 2;
@@ -238,7 +242,9 @@ void BoxProjectWindows::defaultLayout() {
         s->setGeometry(cell(i));
     }
     transientSub_->showNormal();
-    transientSub_->setGeometry(cell(n));
+    // With a cell to spare (a closed box) the transient response takes the whole column
+    // rather than leaving a hole; the snapshot comes over its lower half when shown.
+    transientSub_->setGeometry(cells < 2 * columns ? cell(n).united(cell(cells)) : cell(n));
     // The snapshot goes to a free cell, or over the group delay, beside the SPL window it is
     // compared with.
     snapshotCell_ = cell(cells < 2 * columns ? cells : 3);
@@ -248,7 +254,7 @@ void BoxProjectWindows::defaultLayout() {
     const int x = columns * cellW;
     const int w = std::max(kSheetMinimum, space.width() - x);
     sheet->showNormal();
-    sheet->setGeometry(std::min(x, std::max(0, space.width() - w)), 0, w, std::max(cellH, space.height()));
+    sheet->setGeometry(std::min(x, std::max(0, space.width() - w)), 0, w, std::max(2 * cellH, space.height()));
 }
 
 void BoxProjectWindows::applyStoredPlacements() {

@@ -6,6 +6,7 @@ TDblEdit::TDblEdit(QWidget* parent, int fieldId, std::string_view format, double
                    double undefinedValue, double initial, bool paired)
     : TEntryEdit(parent, fieldId), entry_(format, minimum, maximum, undefinedValue, initial, paired) {
     showValue();
+    updateToolTip();
 }
 
 void TDblEdit::setValue(double v) {
@@ -21,6 +22,7 @@ void TDblEdit::setSecondValue(double q) {
 void TDblEdit::setFormat(std::string_view format) {
     entry_.setFormat(format);
     showValue();
+    updateToolTip();
 }
 
 void TDblEdit::setReadOnly(bool on) {

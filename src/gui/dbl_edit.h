@@ -22,8 +22,14 @@ public:
     void setValue(double v);
     void setSecondValue(double q);
     // The text is not rewritten.
-    void setMinimum(double v) { entry_.setMinimum(v); }
-    void setMaximum(double v) { entry_.setMaximum(v); }
+    void setMinimum(double v) {
+        entry_.setMinimum(v);
+        updateToolTip();
+    }
+    void setMaximum(double v) {
+        entry_.setMaximum(v);
+        updateToolTip();
+    }
     // Paired mode appends ";%2.1f". The text is rewritten in the new format.
     void setFormat(std::string_view format);
     // Sets the control's read-only state too; a read-only field ignores the arrow keys.
@@ -40,6 +46,11 @@ protected:
     EntryStep stepUp() override { return entry_.keyUp(); }
     EntryStep stepDown() override { return entry_.keyDown(); }
     [[nodiscard]] std::string displayText() const override { return entry_.text(); }
+    [[nodiscard]] double lowest() const override { return entry_.minimum(); }
+    [[nodiscard]] double highest() const override { return entry_.maximum(); }
+    [[nodiscard]] bool wholeNumbers() const override { return false; }
+    [[nodiscard]] bool paired() const override { return entry_.paired(); }
+    [[nodiscard]] std::string formatText() const override { return entry_.format(); }
 
 private:
     DblEntry entry_;

@@ -3,7 +3,9 @@
 #include "app/entry_rules.h"
 
 #include <QLineEdit>
+#include <QString>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +19,16 @@ class TEntryEdit : public QLineEdit {
 
 public:
     [[nodiscard]] int fieldId() const { return fieldId_; }
+
+    // Names the field for its tooltip and for the reason given when a value is refused;
+    // the label may carry a mnemonic '&' and a trailing colon.
+    void setDescription(const QString& label, const QString& unit);
+    [[nodiscard]] const QString& label() const { return label_; }
+    [[nodiscard]] const QString& unit() const { return unit_; }
+    // Why `typed` was refused: "Box volume must lie between 0.1 and 10000 l".
+    [[nodiscard]] QString refusalText(const QString& typed) const;
+    // Where refusal reasons go (the main window's status bar); empty: nowhere.
+    static void setRefusalHook(std::function<void(const QString&)> hook);
 
 signals:
     // Queued; never emitted for values set by the program.
@@ -32,6 +44,14 @@ protected:
     virtual EntryStep stepUp() = 0;
     virtual EntryStep stepDown() = 0;
     [[nodiscard]] virtual std::string displayText() const = 0;
+    [[nodiscard]] virtual double lowest() const = 0;
+    [[nodiscard]] virtual double highest() const = 0;
+    [[nodiscard]] virtual bool wholeNumbers() const = 0;
+    [[nodiscard]] virtual bool paired() const { return false; }
+    [[nodiscard]] virtual std::string formatText() const = 0;
+
+    // Call whenever the range or the format changes. A tooltip the owner set stays.
+    void updateToolTip();
 
     // Rewrites the text from the value; this also clears the control's modified state.
     void showValue();
@@ -43,8 +63,14 @@ protected:
 private:
     void postChanged();
     [[nodiscard]] bool refusesKey(const QString& typed) const;
+    static void report(const QString& reason);
+    [[nodiscard]] QString shownName() const;
+    [[nodiscard]] QString rangeText() const;
 
     int fieldId_;
+    QString label_;
+    QString unit_;
+    QString autoToolTip_;
 };
 
 } // namespace harlox

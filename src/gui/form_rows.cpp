@@ -1,6 +1,7 @@
 #include "gui/form_rows.h"
 
 #include "gui/dbl_edit.h"
+#include "gui/entry_edit.h"
 
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -32,6 +33,7 @@ QLabel* addFormRow(QGridLayout* grid, const QString& label, QWidget* field, cons
     field->setFixedWidth(fieldWidth(field, widestText));
     grid->addWidget(field, row, 1);
     if (!unit.isEmpty()) grid->addWidget(new QLabel(unit), row, 2);
+    if (auto* entry = qobject_cast<TEntryEdit*>(field)) entry->setDescription(label, unit);
     return l;
 }
 

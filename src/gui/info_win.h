@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 #include <QString>
 
+#include <algorithm>
+
 namespace harlox {
 
 // The data sheet window of a box project: the lines of the last calculation followed by
@@ -24,7 +26,10 @@ public:
     // Sheet and note as shown.
     [[nodiscard]] QString contents() const { return toPlainText(); }
 
-    QSize sizeHint() const override { return {kDefaultWidth, kDefaultHeight}; }
+    // Wide enough for the longest line without a horizontal scroll bar.
+    [[nodiscard]] int contentWidth() const;
+
+    QSize sizeHint() const override { return {std::max(kDefaultWidth, contentWidth()), kDefaultHeight}; }
 
 private:
     QString sheet_;

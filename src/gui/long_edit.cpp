@@ -7,6 +7,7 @@ TLongEdit::TLongEdit(QWidget* parent, int fieldId, std::string_view format, std:
                      std::int32_t step)
     : TEntryEdit(parent, fieldId), entry_(format, minimum, maximum, undefinedValue, initial, step) {
     showValue();
+    updateToolTip();
 }
 
 void TLongEdit::setValue(std::int32_t v) {

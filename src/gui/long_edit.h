@@ -21,8 +21,14 @@ public:
     // Stores and shows the value; no notification.
     void setValue(std::int32_t v);
     // The text is not rewritten.
-    void setMinimum(std::int32_t v) { entry_.setMinimum(v); }
-    void setMaximum(std::int32_t v) { entry_.setMaximum(v); }
+    void setMinimum(std::int32_t v) {
+        entry_.setMinimum(v);
+        updateToolTip();
+    }
+    void setMaximum(std::int32_t v) {
+        entry_.setMaximum(v);
+        updateToolTip();
+    }
     [[nodiscard]] const LongEntry& entry() const { return entry_; }
 
 protected:
@@ -35,6 +41,10 @@ protected:
     EntryStep stepUp() override { return entry_.keyUp(); }
     EntryStep stepDown() override { return entry_.keyDown(); }
     [[nodiscard]] std::string displayText() const override { return entry_.text(); }
+    [[nodiscard]] double lowest() const override { return entry_.minimum(); }
+    [[nodiscard]] double highest() const override { return entry_.maximum(); }
+    [[nodiscard]] bool wholeNumbers() const override { return true; }
+    [[nodiscard]] std::string formatText() const override { return entry_.format(); }
 
 private:
     LongEntry entry_;

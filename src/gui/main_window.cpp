@@ -16,6 +16,7 @@
 #include "gui/box_project_windows.h"
 #include "gui/diagram_printing.h"
 #include "gui/diagram_view.h"
+#include "gui/entry_edit.h"
 #include "gui/filter_project_windows.h"
 #include "gui/help_viewer.h"
 #include "gui/info_win.h"
@@ -47,6 +48,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <array>
@@ -205,11 +207,16 @@ TMainWindow::TMainWindow(UiHost& ui, MainWindowHooks hooks, QWidget* parent)
     });
     host_.setRepaintCallback([this] { refresh(); });
     TBaseDialog::setHelpHook([this](const QString& path) { showTextFile(path); });
+    // A refused entry beeps; the status bar says why, long enough to be read. The bar is
+    // there from the start, so that the windows' space does not shrink at the first message.
+    statusBar();
+    TEntryEdit::setRefusalHook([this](const QString& reason) { statusBar()->showMessage(reason, 10000); });
     showMenuSet(MenuSetKind::Start);
 }
 
 TMainWindow::~TMainWindow() {
     TBaseDialog::setHelpHook({});
+    TEntryEdit::setRefusalHook({});
     // The tool and the project windows call back into this window when they go.
     delete yankee_.data();
     windows_.reset();

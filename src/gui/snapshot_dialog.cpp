@@ -50,6 +50,11 @@ QLabel* addRow(QGridLayout* grid, int row, const QString& label, QWidget* field,
 
 } // namespace
 
+QString snapshotCurveName(const TSnapshot& snapshot, int slot) {
+    const SnapshotSlot& s = snapshotSlot(snapshot, slot);
+    return s.text.empty() ? QStringLiteral("Snapshot %1").arg(slot + 1) : fromModelText(s.text);
+}
+
 void addSnapshotDrawing(const TSnapshot& snapshot, RenderOptions& o) {
     o.xRange = snapshot.xRange();
     o.yRange = snapshot.yRange();
@@ -62,15 +67,16 @@ void addSnapshotDrawing(const TSnapshot& snapshot, RenderOptions& o) {
         c.count = std::clamp<int>(s.pointCount, 0, kMaxPoints);
         c.offset = s.offset;
         c.pen = TSnapshot::kPens[static_cast<std::size_t>(i)];
-        c.label = s.text.empty() ? QString::number(i + 1) : fromModelText(s.text);
+        c.label = snapshotCurveName(snapshot, i);
         o.extraCurves.push_back(c);
     }
     const LegendTable table{TSnapshot::kLegendNumberX, TSnapshot::kLegendLineX0, TSnapshot::kLegendLineX1,
                             TSnapshot::kLegendTextX, TSnapshot::kLegendOffsetX};
     o.legendTable = table;
+    // A curve without a text of its own is still named beside its pen, not by a bare number.
     for (const SnapshotLegendLine& l : snapshot.legend())
         o.legendRows.push_back(
-            {fromModelText(l.number), l.pen, fromModelText(l.text), fromModelText(l.offset)});
+            {fromModelText(l.number), l.pen, snapshotCurveName(snapshot, l.slot), fromModelText(l.offset)});
 }
 
 TSnapshotDialog::TSnapshotDialog(QWidget* parent, TSnapshot& snapshot, UiHost& ui, CurveSource freeAirSpl,

@@ -22,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QSignalBlocker>
@@ -65,7 +66,7 @@ QString withoutCrLf(QString s) {
 } // namespace
 
 TSpeakerUnitDialog::TSpeakerUnitDialog(QWidget* parent, UiHost& host, TSpkData& unit, FileSelector& selector)
-    : TBaseDialog(parent, QString::fromUtf8(TSpeakerUnitEditor::kHelpFile), HelpButton),
+    : TBaseDialog(parent, QString::fromUtf8(TSpeakerUnitEditor::kHelpFile), CancelButton | HelpButton),
       editor_(std::make_unique<TSpeakerUnitEditor>(host, unit, selector)),
       printer_([this](std::string_view document, std::string_view job, std::string_view text) {
           return printWithDialog(this, document, job, text);
@@ -73,6 +74,9 @@ TSpeakerUnitDialog::TSpeakerUnitDialog(QWidget* parent, UiHost& host, TSpkData& 
       noteEditor_(&editNote) {
     setWindowTitle(QString::fromUtf8(TSpeakerUnitEditor::kCaption));
     setWindowFlag(Qt::Tool);
+    // Entries take effect as they are made: the window has nothing to cancel, only to close
+    // (Esc does the same).
+    cancelButton()->setText(QStringLiteral("&Close"));
     buildMenu();
 
     // Identity and type.
@@ -230,6 +234,7 @@ QWidget* TSpeakerUnitDialog::buildFieldGroup(const QString& title, const std::ve
         edit->setObjectName(QString::fromUtf8(info.label));
         edit->setFixedWidth(width);
         edit->setAlignment(Qt::AlignRight);
+        edit->setDescription(QString::fromUtf8(info.label), unitText(info.unit));
         connect(edit, &TDblEdit::changed, this, &TSpeakerUnitDialog::fieldChanged);
         fields_[index] = edit;
         auto* label = new QLabel(QString::fromUtf8(info.label), box);

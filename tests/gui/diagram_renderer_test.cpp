@@ -146,6 +146,50 @@ TEST(DiagramRenderer, CurvesAppearAtTheirValuesOnNiceBoundsAndNaNsLeaveAGap) {
     }
 }
 
+// Every labelled curve gets a legend sample above the plot; a phase that wraps from +180 to
+// -180 is not joined across the plot; a curve that leaves the y range stays inside the plot.
+TEST(DiagramRenderer, LegendNamesLabelledCurvesPhaseBreaksAtWrapsAndCurvesStayInThePlot) {
+    Data d;
+    DiagramModel m("Impedance", "Hz", "ohm");
+    m.setX(d.x.data());
+    m.setPointCount(kN);
+    for (int i = 0; i < kN; ++i) {
+        d.y[0][i] = 10.0;
+        d.y[1][i] = i < kN / 2 ? 20.0 : 20.0 + (i - kN / 2) * 40.0; // climbs far above the range
+        d.phase[i] = i < kN / 2 ? 170.0 : -170.0;
+    }
+    m.addCurve(d.y[0].data(), Pen{PenColor::Red, PenStyle::Thick}, "Impedance");
+    m.addCurve(d.y[1].data(), Pen{PenColor::Blue, PenStyle::Thick}, "");
+    m.setPhase(d.phase.data());
+    RenderOptions o;
+    o.yRange = AxisRange{0.0, 40.0, true};
+    const QSize size(800, 500);
+    const DiagramLayout l = DiagramRenderer::layout(QRectF(QPointF(0, 0), QSizeF(size)), m, o);
+    const QImage img = DiagramRenderer::toImage(m, size, o);
+    const auto anywhere = [&img](const QRectF& r, QColor c) {
+        for (int y = int(r.top()); y < int(r.bottom()); y += 2) {
+            for (int x = int(r.left()); x < int(r.right()); x += 2) {
+                if (colourAround(img, x, y, c)) return true;
+            }
+        }
+        return false;
+    };
+    const QRectF legendBand(l.plot.left(), 0.0, l.plot.width(), l.plot.top() - 2.0);
+    const QColor red = DiagramRenderer::color(PenColor::Red);
+    const QColor blue = DiagramRenderer::color(PenColor::Blue);
+    EXPECT_TRUE(anywhere(legendBand, red));
+    EXPECT_TRUE(anywhere(legendBand, DiagramRenderer::phaseColor()));
+    EXPECT_FALSE(anywhere(legendBand, blue)) << "an unlabelled curve has no entry; nor is it drawn there";
+
+    // The wrap lies between points kN/2 - 1 and kN/2: nothing joins them at mid height.
+    const double wrapX = (l.x.toPixel(d.x[kN / 2 - 1]) + l.x.toPixel(d.x[kN / 2])) / 2.0;
+    const QRectF middle(wrapX - 1, l.plot.top() + l.plot.height() * 0.3, 3, l.plot.height() * 0.4);
+    EXPECT_FALSE(anywhere(middle, DiagramRenderer::phaseColor()));
+    // The blue curve is drawn up to the plot's top and not beyond it, above or to the right.
+    EXPECT_TRUE(anywhere(QRectF(l.plot.left(), l.plot.top(), l.plot.width(), 8), blue));
+    EXPECT_FALSE(anywhere(QRectF(l.plot.right() + 3, 0, size.width() - l.plot.right() - 3, size.height()), blue));
+}
+
 // A picture is saved like every other file: a failed write leaves the old one as it was.
 TEST(DiagramRenderer, AFailedWriteKeepsTheOldFile) {
     test::TempDir dir;

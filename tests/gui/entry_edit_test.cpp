@@ -1,9 +1,13 @@
 #include "gui/dbl_edit.h"
+#include "gui/form_rows.h"
 #include "gui/long_edit.h"
 
 #include "dialog_test_support.h"
 
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -93,6 +97,58 @@ TEST_F(EntryEditTest, ArrowKeysStepQueuedBeepAtTheLimitAndNotifyOnlyALivingField
     delete f;
     drainEvents();
     EXPECT_EQ(received, 1);
+}
+
+// A refusal still beeps and keeps the old value; the reason goes to the hook the main
+// window shows in its status bar, named by the row's label or the buddy label.
+TEST_F(EntryEditTest, FieldsTellTheirRangeAndWhyAValueWasRefused) {
+    QStringList reasons;
+    TEntryEdit::setRefusalHook([&reasons](const QString& r) { reasons << r; });
+    auto* group = new QGroupBox(&window);
+    layout->addWidget(group);
+    QGridLayout* grid = formGrid(group, QStringLiteral("cm"));
+    auto* volume = new TDblEdit(group, 1, "%2.1f", 0.1, 10000.0, -1.0, 10.0);
+    addFormRow(grid, QStringLiteral("Box &volume:"), volume, QStringLiteral("l"), QStringLiteral("00000.0"));
+    auto* ports = add(new TLongEdit(&window, 2, "%d", 1, 10, -1, 10, 1));
+    auto* buddy = new QLabel(QStringLiteral("&Number of ports"), &window);
+    buddy->setBuddy(ports);
+    auto* paired = add(new TDblEdit(&window, 3, "%3.0f", 20.0, 20000.0, -1.0, 100.0, true));
+    paired->setDescription(QStringLiteral("Cut-off"), QStringLiteral("Hz"));
+
+    EXPECT_EQ(volume->toolTip(), QStringLiteral("Box volume: 0.1 to 10000 l (1 decimal)"));
+    EXPECT_EQ(ports->toolTip(), QStringLiteral("1 to 10"));
+    volume->setMaximum(500.0);
+    EXPECT_EQ(volume->toolTip(), QStringLiteral("Box volume: 0.1 to 500 l (1 decimal)"));
+    volume->setToolTip(QStringLiteral("own"));
+    volume->setMaximum(10000.0);
+    EXPECT_EQ(volume->toolTip(), QStringLiteral("own")) << "a tooltip of the owner's stays";
+
+    const struct {
+        TEntryEdit* field;
+        const char* typed;
+        const char* reason;
+    } cases[] = {
+        {volume, "20000", "Box volume must lie between 0.1 and 10000 l"},
+        {volume, "0,05", "Box volume must lie between 0.1 and 10000 l"},
+        {volume, "abc", "Box volume must be a number between 0.1 and 10000 l"},
+        {ports, "x", "Number of ports must be a whole number between 1 and 10"},
+        {paired, "10;0.5", "Cut-off must lie between 20 and 20000 Hz"},
+        {paired, "100;20", "The Q after the ';' must be a number between 0.1 and 9.9"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.field->refusalText(QString::fromLatin1(c.typed)), QString::fromLatin1(c.reason)) << c.typed;
+
+    type(volume, QStringLiteral("20000"));
+    EXPECT_EQ(volume->text(), QStringLiteral("10.0"));
+    EXPECT_EQ(beeps, 1);
+    // Stepping past the end of the range is stopped with the same explanation.
+    ports->setFocus();
+    QTest::keyClick(ports, Qt::Key_Up);
+    EXPECT_EQ(beeps, 2);
+    type(volume, QStringLiteral("25"));
+    EXPECT_EQ(reasons, (QStringList{QStringLiteral("Box volume must lie between 0.1 and 10000 l"),
+                                    QStringLiteral("Number of ports must lie between 1 and 10")}));
+    TEntryEdit::setRefusalHook({});
 }
 
 } // namespace

@@ -39,12 +39,16 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QRegion>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QStatusBar>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -146,8 +150,12 @@ TEST_F(MainWindowTest, BoxFieldsRefuseOutOfRangeMoveOnWithEnterAndRecalculate) {
     };
 
     TDblEdit* volume = dialog->boxFields().volumeField();
+    EXPECT_EQ(volume->toolTip(), QStringLiteral("Box volume: 0.1 to 10000 l (1 decimal)"));
     typeAndEnter(volume, QStringLiteral("10001"));
     EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(window->statusBar()->currentMessage(), QStringLiteral("Box volume must lie between 0.1 and 10000 l"));
+    if (const char* shots = std::getenv("HARLOX_SCREENSHOTS"))
+        window->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/status_refusal.png"));
     EXPECT_EQ(volume->text(), QStringLiteral("10.0"));
     EXPECT_DOUBLE_EQ(box.boxElement()->Vb, 0.01);
     EXPECT_EQ(box.SPL[0], spl);
@@ -169,6 +177,48 @@ TEST_F(MainWindowTest, BoxFieldsRefuseOutOfRangeMoveOnWithEnterAndRecalculate) {
     ASSERT_TRUE(setup);
     window->closeProject();
     EXPECT_FALSE(setup);
+}
+
+class BoxLayoutTest : public MainWindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(BoxLayoutTest, ANewBoxProjectFillsTheWindowAndNamesEveryCurve) {
+    window->resize(1560, 940); // wider and taller than the diagrams' own default sizes
+    drainEvents();
+    TBoxEmbryo& box = newProjectWithUnit(GetParam());
+    drainEvents();
+    const QRect area(QPoint(0, 0), window->mdiArea()->viewport()->size());
+    QRegion uncovered(area);
+    for (const QMdiSubWindow* s : window->mdiArea()->subWindowList()) {
+        if (s->isMinimized()) continue;
+        EXPECT_TRUE(area.contains(s->geometry())) << s->windowTitle().toStdString();
+        uncovered -= s->geometry();
+    }
+    qint64 free = 0;
+    for (const QRect& r : uncovered)
+        free += qint64{r.width()} * r.height();
+    // What is left is the strip for the windows put aside.
+    EXPECT_LT(free, qint64{area.width()} * area.height() / 20);
+    for (const DiagramModel* m : box.diagramWindows()) {
+        for (int c = 0; c < m->curveCount(); ++c)
+            EXPECT_TRUE(!m->curve(c).y || !m->curve(c).label.empty()) << m->title() << " curve " << c;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, BoxLayoutTest, ::testing::Values(cmd::NewClosed, cmd::NewBassReflex));
+
+// The data sheet's longest line fits at the sheet's own width; a narrower sheet scrolls.
+TEST(InfoWin, TheLongestLineIsNeverCutOff) {
+    TInfoWin sheet;
+    const QString line = QStringLiteral(" Electrical connection of drivers : Series");
+    sheet.setContents(QStringLiteral("Driver\n # drivers\t2\n") + line, QString());
+    EXPECT_GT(sheet.contentWidth(), sheet.fontMetrics().horizontalAdvance(line));
+    sheet.resize(sheet.sizeHint());
+    sheet.show();
+    drainEvents();
+    EXPECT_EQ(sheet.horizontalScrollBar()->maximum(), 0);
+    sheet.resize(150, 300);
+    drainEvents();
+    EXPECT_GT(sheet.horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(MainWindowTest, CancelInTheSaveQuestionKeepsTheProjectYesSavesIt) {

@@ -76,6 +76,14 @@ TEST_F(SnapshotDialogTest, CopyTakesTheDesignAsItStandsIntoTheCurrentSlotOnly) {
     ASSERT_EQ(o.extraCurves.size(), 1u);
     EXPECT_EQ(o.extraCurves[0].pen, TSnapshot::kPens[2]);
     EXPECT_EQ(o.extraCurves[0].offset, 10.0);
+    // A slot without a text is named in its legend row and read-out, not shown as a bare number.
+    ASSERT_EQ(o.legendRows.size(), 1u);
+    EXPECT_EQ(o.legendRows[0].text, QStringLiteral("Snapshot 3"));
+    EXPECT_EQ(o.extraCurves[0].label, QStringLiteral("Snapshot 3"));
+    slot(2).text = "Closed 4 l";
+    RenderOptions named;
+    addSnapshotDrawing(snapshot(), named);
+    EXPECT_EQ(named.legendRows[0].text, QStringLiteral("Closed 4 l"));
     EXPECT_FALSE(DiagramRenderer::toImage(snapshot().window(), QSize(600, 380), o).isNull());
 
     // Hiding keeps the curve; another copy shows it again.

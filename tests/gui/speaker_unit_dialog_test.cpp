@@ -9,11 +9,13 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 namespace harlox {
@@ -93,6 +95,24 @@ TEST_F(SpeakerUnitDialogTest, AChangedUnitAsksBeforeClosing) {
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(ui.commandState(cmd::DriverEdit), CommandState::Enabled);
     EXPECT_EQ(unit.editorLeft, dialog->pos().x());
+}
+
+TEST_F(SpeakerUnitDialogTest, EscapeOrCloseEndsTheEditorAndEveryFieldShowsItsRange) {
+    if (const char* dir = std::getenv("HARLOX_SCREENSHOTS"))
+        dialog->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/unit_editor.png"));
+    EXPECT_EQ(dialog->field(UnitField::fs)->toolTip(), QStringLiteral("fs: 0 to 100000 Hz (1 decimal)"));
+    ASSERT_NE(dialog->cancelButton(), nullptr);
+    EXPECT_EQ(dialog->cancelButton()->text(), QStringLiteral("&Close"));
+    dialog->field(UnitField::fs)->setFocus();
+    QTest::keyClick(dialog->field(UnitField::fs), Qt::Key_Escape);
+    test::drainEvents();
+    EXPECT_FALSE(dialog->isVisible());
+
+    test::showActive(dialog.get());
+    dialog->cancelButton()->click();
+    test::drainEvents();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(ui.messages.empty()) << "nothing changed, nothing to ask";
 }
 
 } // namespace
