@@ -1155,6 +1155,16 @@ struct Plan {
     int height = 0;
 };
 
+// Curve files by their extension; the plots check theirs once the plotter is known to be there.
+bool extensionAccepted(const char* option, std::string_view kind, const std::string& path, std::ostream& err) {
+    if (std::string_view(option) != "--export") return true;
+    if (const std::string why = curveExtensionProblem(path); !why.empty()) {
+        err << "harlox-cli: " << option << ' ' << kind << ": " << why << '\n';
+        return false;
+    }
+    return true;
+}
+
 // "KIND=FILE" for --export and --plot; false with the message written to err. A label may hold
 // '=', so FILE starts after the last one.
 bool parseJobs(TBoxEmbryo& box, const std::vector<std::string>& items, const char* option,
@@ -1180,6 +1190,7 @@ bool parseJobs(TBoxEmbryo& box, const std::vector<std::string>& items, const cha
                     << "; its curves: " << labels << '\n';
                 return false;
             }
+            if (!extensionAccepted(option, kind, e.substr(eq + 1), err)) return false;
             jobs.push_back({&kSplCurve, e.substr(eq + 1), *found});
             continue;
         }
@@ -1194,6 +1205,7 @@ bool parseJobs(TBoxEmbryo& box, const std::vector<std::string>& items, const cha
             err << "harlox-cli: " << typeLabel(box) << " has no '" << kind << "' curve\n";
             return false;
         }
+        if (!extensionAccepted(option, kind, e.substr(eq + 1), err)) return false;
         jobs.push_back({entry, e.substr(eq + 1)});
     }
     return true;
@@ -1234,6 +1246,41 @@ std::optional<Plan> planActions(TBoxEmbryo& box, const ProjectActions& a, std::o
     return plan;
 }
 
+// The SI unit of a numeric setting, for its range message; "" for counts, flags and pure numbers.
+std::string_view settingUnit(std::string_view name) {
+    static constexpr std::pair<std::string_view, std::string_view> kUnits[] = {
+        {"setup.start", "Hz"}, {"setup.stop", "Hz"}, {"setup.Ug", "V"}, {"setup.Pg", "W"},
+        {"setup.Rg", "Ohm"}, {"setup.Lg", "H"}, {"driver.extraMass", "kg"},
+        {"driver.transitionFrequency", "Hz"}, {"driver.phaseLagCutoff", "Hz"}, {"driver.levelOffset", "dB"},
+        {"unit.Sd", "m^2"}, {"unit.Vas", "m^3"}, {"unit.Cms", "m/N"}, {"unit.Cas", "m^5/N"},
+        {"unit.Pmax", "W"}, {"unit.Xmax", "m"}, {"unit.h", "m"}, {"unit.l", "m"}, {"unit.Mmd", "kg"},
+        {"unit.Mms", "kg"}, {"unit.Rms", "kg/s"}, {"unit.fs", "Hz"}, {"unit.Bl", "T*m"}, {"unit.Re", "Ohm"},
+        {"unit.Le", "H"}, {"box.Vb", "m^3"}, {"box2.Vb", "m^3"}, {"box.fill", "%"}, {"box2.fill", "%"},
+        {"port.L", "m"}, {"port.D", "m"}, {"port.S", "m^2"}, {"port.flare", "m"}, {"port.fb", "Hz"},
+        {"port2.L", "m"}, {"port2.D", "m"}, {"port2.S", "m^2"}, {"port2.flare", "m"}, {"port2.fb", "Hz"},
+        {"abr.Vap", "m^3"}, {"abr.Sd", "m^2"}, {"abr.Mmp", "kg"}, {"abr.Fp", "Hz"}, {"abr.Fb", "Hz"},
+        {"abr.Xmax", "m"}, {"room.height", "m"}, {"room.depth", "m"}, {"room.width", "m"},
+        {"room.speakerX", "m"}, {"room.speakerY", "m"}, {"room.speakerZ", "m"}, {"room.listenerX", "m"},
+        {"room.listenerY", "m"}, {"room.listenerZ", "m"}, {"room.baffleWidth", "m"},
+        {"room.baffleHeight", "m"}, {"room.transition", "Hz"}, {"room.levelOffset", "dB"},
+        {"transient.burstFrequency", "Hz"},
+    };
+    if (name.starts_with("rear.")) name.remove_prefix(5);
+    for (const auto& [setting, unit] : kUnits)
+        if (setting == name) return unit;
+    // room.GROUP.N.dX|dY|dZ: a place on the baffle.
+    if (name.starts_with("room.") && (name.ends_with(".dX") || name.ends_with(".dY") || name.ends_with(".dZ")))
+        return "m";
+    return {};
+}
+
+// A range refusal with the setting's unit: "... between 0.0001 and 10 m^3".
+std::string withUnit(std::string why, std::string_view name) {
+    const std::string_view unit = settingUnit(name);
+    if (!unit.empty() && why.starts_with(kRangePrefix)) why += " " + std::string(unit);
+    return why;
+}
+
 // "rear.NAME" edits the rear configuration with the setting "driver.NAME".
 constexpr std::string_view kRearPrefix = "rear.";
 constexpr std::string_view kDriverPrefix = "driver.";
@@ -1253,7 +1300,7 @@ int applySettings(TBoxEmbryo& box, UiHost& ui, const std::vector<std::string>& s
             Context context{box, box.front(), ui};
             if (const std::string why = setRoomSource(context, *source, std::string_view(s).substr(eq + 1));
                 !why.empty()) {
-                err << "harlox-cli: --set " << name << ": " << why << '\n';
+                err << "harlox-cli: --set " << name << ": " << withUnit(why, name) << '\n';
                 return 1;
             }
             continue;
@@ -1271,7 +1318,7 @@ int applySettings(TBoxEmbryo& box, UiHost& ui, const std::vector<std::string>& s
         Context context{box, rear ? box.rear() : box.front(), ui};
         if (const std::string why = setting->apply(context, std::string_view(s).substr(eq + 1));
             !why.empty()) {
-            err << "harlox-cli: --set " << name << ": " << why << '\n';
+            err << "harlox-cli: --set " << name << ": " << withUnit(why, name) << '\n';
             return 1;
         }
     }
@@ -1311,20 +1358,22 @@ int carryOut(TBoxEmbryo& box, CliHost& host, const ProjectActions& a, const Plan
         // The program's own Save as: atomic, and its message on failure.
         host.queueFile(a.saveFile);
         if (!box.SaveAs()) {
-            err << "harlox-cli: could not save the project to '" << a.saveFile << "'\n";
+            err << "harlox-cli: could not save the project: " << writeProblem(a.saveFile) << '\n';
             return 1;
         }
         host.runPosted();
+        reportWritten(out, a.saveFile);
     }
 
     ExportContext context{box, host};
     for (const Job& job : plan.exports) {
         context.curve = job.curve;
         if (!job.entry->write(context, job.path)) {
-            err << "harlox-cli: could not export the " << job.entry->name << " curve to '" << job.path
-                << "'\n";
+            err << "harlox-cli: could not export the " << job.entry->name << " curve: " << writeProblem(job.path)
+                << '\n';
             return 1;
         }
+        reportWritten(out, job.path);
     }
     for (const Job& job : plan.plots) {
         context.curve = job.curve;
@@ -1336,6 +1385,7 @@ int carryOut(TBoxEmbryo& box, CliHost& host, const ProjectActions& a, const Plan
                 << "': " << why << '\n';
             return 1;
         }
+        reportWritten(out, job.path);
     }
     if (a.datasheet) out << box.dataSheetText("\n") << '\n';
     return 0;
@@ -1483,6 +1533,13 @@ int runBox(const BoxOptions& options, std::ostream& out, std::ostream& err) {
     }
 
     // The program's own loads: their messages go to stderr through the host.
+    for (const std::string* unit : {&options.unitFile, &options.unit2File}) {
+        if (unit->empty()) continue;
+        if (const std::string why = unitFileProblem(*unit); !why.empty()) {
+            err << "harlox-cli: " << (unit == &options.unitFile ? "--unit: " : "--unit2: ") << why << '\n';
+            return 1;
+        }
+    }
     if (!options.unitFile.empty()) {
         host.queueFile(fromWorkingFolder(options.unitFile));
         if (!box->LoadDriverUnit()) return 1;
@@ -1505,17 +1562,17 @@ int runBox(const BoxOptions& options, std::ostream& out, std::ostream& err) {
 int runOpen(const OpenOptions& options, std::ostream& out, std::ostream& err) {
     startFromDefaults();
     const std::string& path = options.projectFile;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        err << "harlox-cli: cannot open '" << path << "'\n";
+    if (const std::string why = openProblem(path); !why.empty()) {
+        err << "harlox-cli: " << why << '\n';
         return 1;
     }
+    std::ifstream file(path, std::ios::binary);
     std::array<std::uint8_t, 4> head{};
     file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
     BinaryReader reader(std::span<const std::uint8_t>(head.data(), static_cast<std::size_t>(file.gcount())));
     std::int32_t code = 0;
     if (!reader.i32(code)) {
-        err << "harlox-cli: '" << path << "' is not a project file: it is shorter than its type code\n";
+        err << "harlox-cli: '" << path << "' is not a project file: it is too short\n";
         return 1;
     }
     file.close();
@@ -1526,7 +1583,7 @@ int runOpen(const OpenOptions& options, std::ostream& out, std::ostream& err) {
             err << "harlox-cli: '" << path << "' holds a " << known->name
                 << " project; harlox-cli opens box projects\n";
         } else {
-            err << "harlox-cli: '" << path << "' is not a project file (type code " << code << ")\n";
+            err << "harlox-cli: '" << path << "' is not a project file\n";
         }
         return 1;
     }

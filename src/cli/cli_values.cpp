@@ -1,11 +1,18 @@
 #include "cli/cli_values.h"
 
 #include "core/format.h"
+#include "driver/spk_data.h"
 
 #include <cctype>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <ostream>
+
+#include <unistd.h>
 
 namespace harlox::cli {
 
@@ -29,7 +36,7 @@ std::string joinNames(const std::vector<std::string_view>& names) {
 }
 
 std::string rangeText(double lo, double hi) {
-    return strprintf("the value must lie between %g and %g", lo, hi);
+    return std::string(kRangePrefix) + strprintf("%g and %g", lo, hi);
 }
 
 std::string readNumber(std::string_view v, double lo, double hi, double& out) {
@@ -48,7 +55,7 @@ std::string readInteger(std::string_view v, long lo, long hi, long& out) {
     const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), x);
     if (v.empty() || ec != std::errc() || end != v.data() + v.size())
         return quoted(v) + " is not a whole number";
-    if (x < lo || x > hi) return strprintf("the value must lie between %ld and %ld", lo, hi);
+    if (x < lo || x > hi) return std::string(kRangePrefix) + strprintf("%ld and %ld", lo, hi);
     out = x;
     return {};
 }
@@ -67,6 +74,72 @@ std::string readFlag(std::string_view v, bool& out) {
         }
     }
     return quoted(v) + " is not one of 1, 0, true, false, on, off, yes, no";
+}
+
+namespace {
+bool quietOutput = false;
+} // namespace
+
+std::string curveExtensionProblem(const std::string& path) {
+    const std::string ext = lowerCase(std::filesystem::path(path).extension().string());
+    std::string_view known = kCurveExtensions;
+    while (!known.empty()) {
+        const auto space = known.find(' ');
+        if (known.substr(0, space) == ext && !ext.empty()) return {};
+        known = space == std::string_view::npos ? std::string_view() : known.substr(space + 1);
+    }
+    return cli::quoted(path) + " has " + (ext.empty() ? std::string("no extension") : "the unknown extension " + cli::quoted(ext)) +
+           "; use one of " + std::string(kCurveExtensions);
+}
+
+void setQuiet(bool quiet) {
+    quietOutput = quiet;
+}
+
+void reportWritten(std::ostream& out, const std::string& path) {
+    if (!quietOutput) out << "wrote " << path << '\n';
+}
+
+std::string openProblem(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return "cannot open " + cli::quoted(path) + ": it is a folder";
+    errno = 0;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f) {
+        std::fclose(f);
+        return {};
+    }
+    const int why = errno;
+    return "cannot open " + cli::quoted(path) + ": " + (why != 0 ? std::strerror(why) : "unreadable");
+}
+
+std::string writeProblem(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path target(path);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string why;
+    if (fs::is_directory(target, ec)) {
+        why = "it is a folder";
+    } else if (!fs::is_directory(folder, ec)) {
+        why = "the folder " + cli::quoted(folder.string()) + " does not exist";
+    } else if (::access(folder.c_str(), W_OK) != 0 || (fs::exists(target, ec) && ::access(path.c_str(), W_OK) != 0)) {
+        why = std::strerror(EACCES);
+    } else {
+        why = "the disk may be full";
+    }
+    return "cannot write " + cli::quoted(path) + ": " + why;
+}
+
+std::string unitFileProblem(const std::string& path) {
+    if (std::string why = openProblem(path); !why.empty()) return why;
+    TSpkData unit;
+    if (unit.Load(path)) return {};
+    // The reader's reasons, in the words of a user who picked the wrong file.
+    std::string reason = unit.lastError();
+    constexpr std::string_view kVersion = "unknown unit file version ";
+    if (reason.starts_with(kVersion)) reason = "wrong version " + reason.substr(kVersion.size());
+    return cli::quoted(path) + " is not a driver unit file: " + reason;
 }
 
 bool parseSize(std::string_view text, int& width, int& height, std::ostream& err) {

@@ -285,6 +285,7 @@ template <bool Spl> std::string setCurve(NetTarget& t, int d, std::string_view v
     const std::string path = makeRelativeToProgramDir(fromWorkingFolder(std::string(v)));
     if (v.empty() || path.size() > TMeasData::kMaxNameLength)
         return strprintf("give a file name of at most %zu characters", TMeasData::kMaxNameLength);
+    if (std::string why = openProblem(std::string(v)); !why.empty()) return why;
     curve.SetFileName(path);
     if (!curve.ReadCurve(nullptr)) {
         const std::string& why = curve.LastMessage();
@@ -688,7 +689,7 @@ DiagramModel& diagramOf(TXover& x, const Job& job) {
     return x.SummedWindow();
 }
 
-int carryOut(TXover& x, CliHost& host, const FilterActions& a, std::ostream& err) {
+int carryOut(TXover& x, CliHost& host, const FilterActions& a, std::ostream& out, std::ostream& err) {
     if (!applySettings(x, a.sets, err)) return 1;
     host.runPosted();
     if (!runOptimiseJobs(x, a.optimise, err)) return 1;
@@ -719,16 +720,18 @@ int carryOut(TXover& x, CliHost& host, const FilterActions& a, std::ostream& err
         // The program's own Save as: atomic, and its message on failure.
         host.queueFile(a.saveFile);
         if (!x.SaveAs()) {
-            err << "harlox-cli: could not save the project to " << cli::quoted(a.saveFile) << '\n';
+            err << "harlox-cli: could not save the project: " << writeProblem(a.saveFile) << '\n';
             return 1;
         }
         host.runPosted();
+        reportWritten(out, a.saveFile);
     }
     for (const Job& job : exports) {
         if (!writeExport(x, host, job)) {
-            err << "harlox-cli: could not export " << job.name << " to " << cli::quoted(job.path) << '\n';
+            err << "harlox-cli: could not export " << job.name << ": " << writeProblem(job.path) << '\n';
             return 1;
         }
+        reportWritten(out, job.path);
     }
     for (const Job& job : plots) {
         std::string why;
@@ -745,8 +748,11 @@ int carryOut(TXover& x, CliHost& host, const FilterActions& a, std::ostream& err
                 << '\n';
             return 1;
         }
+        reportWritten(out, job.path);
     }
-    return runMusic(x, host, a.music, progressWanted(err), err);
+    const int music = runMusic(x, host, a.music, progressWanted(err), err);
+    if (music == 0 && a.music.files.size() == 2) reportWritten(out, a.music.files[1]);
+    return music;
 }
 
 void addActionOptions(CLI::App& command, FilterActions& a) {
@@ -803,28 +809,28 @@ std::vector<std::string_view> filterSettingNames() {
     return {names.begin(), names.end()};
 }
 
-int runFilterNew(const FilterOptions& options, std::ostream&, std::ostream& err) {
+int runFilterNew(const FilterOptions& options, std::ostream& out, std::ostream& err) {
     const auto found = std::find_if(std::begin(kVariants), std::end(kVariants),
                                     [&](const Variant& v) { return v.name == options.variant; });
     if (found == std::end(kVariants)) {
         err << "harlox-cli: unknown filter variant " << cli::quoted(options.variant) << " (" << variantNames()
             << ")\n";
-        return 1;
+        return 2; // a usage error, as CLI11 gives for a wrong box type
     }
     CliHost host(err);
     TGeneral general;
     TXover xover(general, found->number, host);
     host.runPosted();
-    return carryOut(xover, host, options.actions, err);
+    return carryOut(xover, host, options.actions, out, err);
 }
 
-int runFilterOpen(const FilterOptions& options, std::ostream&, std::ostream& err) {
+int runFilterOpen(const FilterOptions& options, std::ostream& out, std::ostream& err) {
     const std::string& path = options.projectFile;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        err << "harlox-cli: cannot open " << cli::quoted(path) << '\n';
+    if (const std::string why = openProblem(path); !why.empty()) {
+        err << "harlox-cli: " << why << '\n';
         return 1;
     }
+    std::ifstream file(path, std::ios::binary);
     std::array<std::uint8_t, 4> head{};
     file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
     BinaryReader reader(std::span<const std::uint8_t>(head.data(), static_cast<std::size_t>(file.gcount())));
@@ -845,7 +851,7 @@ int runFilterOpen(const FilterOptions& options, std::ostream&, std::ostream& err
         return 1;
     }
     host.runPosted();
-    return carryOut(xover, host, options.actions, err);
+    return carryOut(xover, host, options.actions, out, err);
 }
 
 void addFilterCommand(CLI::App& app, int& exitCode) {
@@ -855,7 +861,7 @@ void addFilterCommand(CLI::App& app, int& exitCode) {
 
     auto newOptions = std::make_shared<FilterOptions>();
     auto* make = filter->add_subcommand("new", "Make a filter project of one of the ten variants");
-    // Checked by runFilterNew, so that a wrong name gives its message and status 1.
+    // Checked by runFilterNew, so that a wrong name gives its message with the choices.
     make->add_option("VARIANT", newOptions->variant, "the variant: " + variantNames())->required();
     addActionOptions(*make, newOptions->actions);
     make->callback([newOptions, &exitCode] { exitCode = runFilterNew(*newOptions, std::cout, std::cerr); });

@@ -1,5 +1,6 @@
 #include "cli/unit_command.h"
 
+#include "cli/cli_values.h"
 #include "driver/spk_data.h"
 #include "driver/unit_completion.h"
 
@@ -28,17 +29,17 @@ int writeDefaultUnit(const std::string& path, std::ostream& out, std::ostream& e
     TSpkData unit;
     unit.SetDefault();
     if (!unit.Save(path)) {
-        err << "harlox-cli: could not write unit file '" << path << "'\n";
+        err << "harlox-cli: " << writeProblem(path) << '\n';
         return 1;
     }
-    out << "wrote " << path << '\n';
+    reportWritten(out, path);
     return 0;
 }
 
 int showUnit(const std::string& path, std::ostream& out, std::ostream& err) {
     TSpkData unit;
     if (!unit.Load(path)) {
-        err << "harlox-cli: cannot read unit file '" << path << "': " << unit.lastError() << '\n';
+        err << "harlox-cli: " << unitFileProblem(path) << '\n';
         return 1;
     }
     out << unitReport(unit);
@@ -59,13 +60,13 @@ int completeUnit(const std::string& inPath, const std::string& outPath, std::ost
                  std::ostream& err) {
     TSpkData unit;
     if (!unit.Load(inPath)) {
-        err << "harlox-cli: cannot read unit file '" << inPath << "': " << unit.lastError() << '\n';
+        err << "harlox-cli: " << unitFileProblem(inPath) << '\n';
         return 1;
     }
     const TSpkData before(unit);
     TUnitCompletion::calcMissingFields(unit);
     if (!unit.Save(outPath)) {
-        err << "harlox-cli: could not write unit file '" << outPath << "'\n";
+        err << "harlox-cli: " << writeProblem(outPath) << '\n';
         return 1;
     }
     std::string filled;
@@ -74,7 +75,7 @@ int completeUnit(const std::string& inPath, const std::string& outPath, std::ost
             filled += std::string(filled.empty() ? "" : " ") + unitFieldInfo(f).label;
         }
     }
-    out << "wrote " << outPath << '\n';
+    reportWritten(out, outPath);
     out << "filled: " << (filled.empty() ? std::string("nothing") : filled) << '\n';
     if (!unit.isSufficient()) {
         std::string missing;
