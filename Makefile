@@ -5,8 +5,9 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 CLI := $(BUILD_DIR)/src/cli/harlox-cli
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build demo test bench sanitize clean
+.PHONY: all deps configure build demo test bench sanitize fuzz clean
 
 all: build
 
@@ -40,5 +41,14 @@ sanitize: deps
 	@cd $(BUILD_DIR)-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+# Every file reader under libFuzzer with ASan and UBSan, FUZZ_SECONDS each (clang). The seeds
+# include projects written by harlox-cli when the normal build has made it.
+fuzz: deps
+	@cmake -S . -B $(BUILD_DIR)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DHARLOX_FUZZ=ON -DHARLOX_GUI=OFF -DHARLOX_BENCH=OFF >/dev/null
+	@cmake --build $(BUILD_DIR)-fuzz --target harlox_fuzzers -j $(JOBS)
+	@fuzz/seed_corpora.sh $(BUILD_DIR)-fuzz/corpus $(wildcard $(CLI))
+	@fuzz/run_fuzzers.sh $(BUILD_DIR)-fuzz $(BUILD_DIR)-fuzz/corpus $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-asan $(BUILD_DIR)-release out
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-asan $(BUILD_DIR)-release $(BUILD_DIR)-fuzz out

@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libfftw3-dev libcli11-dev libsndfile1-dev sox
     qt6-base-dev qt6-svg-dev libgl-dev
+    clang libclang-rt-dev
 )
 
 missing=()

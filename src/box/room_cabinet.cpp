@@ -404,7 +404,12 @@ void TRoomCabinet::addEdges(double dX, double dY, double d0) {
         if (!(across < kMaxEdgeDistance)) return;
         const double reach = std::sqrt(kMaxEdgeDistance * kMaxEdgeDistance - across * across);
         const double first = std::max(0.0, std::floor((foot - reach) / kStep));
-        for (double j = first; j * kStep < length - kStep; ++j) {
+        // Counted, not stepped along the edge: past 2^53 mm (a hostile file's baffle) ++j
+        // no longer moves and the walk would never end.
+        const int points = static_cast<int>(std::ceil(2.0 * reach / kStep)) + 3;
+        for (int n = 0; n < points; ++n) {
+            const double j = first + n;
+            if (!(j * kStep < length - kStep)) break;
             const double along = j * kStep + kHalfStep - foot;
             if (along > reach) break;
             point(std::sqrt(along * along + across * across));

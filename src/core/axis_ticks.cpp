@@ -177,7 +177,10 @@ AxisTicks linearAxisTicksWithStep(AxisBounds bounds, double step) {
     const double i0 = std::ceil(bounds.min / step - kRelEps);
     const double i1 = std::floor(bounds.max / step + kRelEps);
     if (!(i1 >= i0) || i1 - i0 > kMaxTicks) return t;
-    for (double i = i0; i <= i1; i += 1.0) {
+    // Counted, not stepped: above 2^53 adding 1 to a double no longer changes it.
+    const auto n = static_cast<int>(i1 - i0);
+    for (int k = 0; k <= n; ++k) {
+        const double i = i0 + k;
         double v = i * step;
         if (std::fabs(v) < step * kRelEps) v = 0.0;
         t.grid.push_back({v, false});

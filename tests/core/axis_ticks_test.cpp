@@ -71,4 +71,10 @@ TEST(AxisTicks, NiceAndPaddedBounds) {
 }
 
 } // namespace
+TEST(AxisTicks, HugeBoundsEndWithinTheTickLimit) {
+    // Above 2^53 a double tick counter stops moving; the walk must end all the same.
+    const AxisTicks t = linearAxisTicksWithStep({1e17, 1e17 + 64.0}, 1.0);
+    EXPECT_LE(t.grid.size(), 65u);
+}
+
 } // namespace harlox
