@@ -3,6 +3,7 @@
 #include "core/constants.h"
 #include "core/diagram_model.h"
 #include "core/measure_setup.h"
+#include "core/project_texts.h"
 #include "core/ui_host.h"
 #include "driver/speaker_object.h"
 
@@ -82,15 +83,12 @@ public:
     static constexpr const char* kUnitOpenFailedText = "Could not open file.\nCheck if device is ready.";
     static constexpr const char* kTooFewParametersText = "Too few speaker parameters are defined";
     static constexpr const char* kBoxProjectCaption = "Box project";
-    static constexpr const char* kSaveQuestionText = "Project has been changed.\r\nSave project ?";
-    static constexpr const char* kSaveCaption = "File save";
-    static constexpr const char* kSaveAsCaption = "File save as";
-    static constexpr const char* kSaveFailedText =
-        "Could not open file.\nCheck if device is ready\nor if the disk is full.";
-    static constexpr const char* kOldFileCaption = "Old project file";
-    static constexpr const char* kOldFileText = "This project file was created with an\nolder version of "
-                                                "Harlox.\nRemenber that project files are not\nbackwards "
-                                                "compatible";
+    static constexpr const char* kSaveQuestionText = project_text::kSaveQuestion;
+    static constexpr const char* kSaveCaption = project_text::kSaveCaption;
+    static constexpr const char* kSaveAsCaption = project_text::kSaveAsCaption;
+    static constexpr const char* kSaveFailedText = project_text::kSaveFailed;
+    static constexpr const char* kOldFileCaption = project_text::kOldFileCaption;
+    static constexpr const char* kOldFileText = project_text::kOldFile;
     // "Could not open file : " + path + this, after reading a project.
     static constexpr const char* kStoredUnitMissingPrefix = "Could not open file : ";
     static constexpr const char* kStoredUnitMissingSuffix = "\nCheck if path and filename is correct.";

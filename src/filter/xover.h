@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/diagram_model.h"
+#include "core/project_texts.h"
 #include "core/ui_host.h"
 #include "filter/net.h"
 #include "filter/net_a.h"
@@ -61,15 +62,12 @@ public:
         "Filter project files (*.flt)|*.flt|Box project files (*.box)|*.box|All files (*.*)|*.*|";
     static constexpr const char* kProjectExtension = "flt";
     static constexpr const char* kProjectCaption = "Filter project";
-    static constexpr const char* kSaveQuestionText = "Project has been changed.\r\nSave project ?";
-    static constexpr const char* kSaveCaption = "File save";
-    static constexpr const char* kSaveAsCaption = "File save as";
-    static constexpr const char* kSaveFailedText =
-        "Could not open file.\nCheck if device is ready\nor if the disk is full.";
-    static constexpr const char* kOldFileCaption = "Old project file";
-    static constexpr const char* kOldFileText = "This project file was created with an\nolder version of "
-                                                "Harlox.\nRemenber that project files are not\nbackwards "
-                                                "compatible";
+    static constexpr const char* kSaveQuestionText = project_text::kSaveQuestion;
+    static constexpr const char* kSaveCaption = project_text::kSaveCaption;
+    static constexpr const char* kSaveAsCaption = project_text::kSaveAsCaption;
+    static constexpr const char* kSaveFailedText = project_text::kSaveFailed;
+    static constexpr const char* kOldFileCaption = project_text::kOldFileCaption;
+    static constexpr const char* kOldFileText = project_text::kOldFile;
 
     // Change notification code that only clears the changed mark (after a save).
     static constexpr int kChangeSaved = 3;

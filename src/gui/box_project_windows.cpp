@@ -114,13 +114,7 @@ BoxProjectWindows::~BoxProjectWindows() {
 }
 
 QMdiSubWindow* BoxProjectWindows::addWindow(QWidget* content, const QString& title) {
-    auto* sub = new QMdiSubWindow;
-    sub->setWidget(content);
-    sub->setWindowTitle(title);
-    sub->setWindowIcon(area_.window()->windowIcon());
-    sub->setAttribute(Qt::WA_DeleteOnClose, false);
-    sub->installEventFilter(this);
-    return sub;
+    return makeProjectSubWindow(content, title, area_, this);
 }
 
 DiagramView* BoxProjectWindows::view(const DiagramModel& model) const {

@@ -74,13 +74,7 @@ FilterProjectWindows::~FilterProjectWindows() {
 }
 
 QMdiSubWindow* FilterProjectWindows::addWindow(QWidget* content, const QString& title) {
-    auto* sub = new QMdiSubWindow;
-    sub->setWidget(content);
-    sub->setWindowTitle(title);
-    sub->setWindowIcon(area_.window()->windowIcon());
-    sub->setAttribute(Qt::WA_DeleteOnClose, false);
-    sub->installEventFilter(this);
-    return sub;
+    return makeProjectSubWindow(content, title, area_, this);
 }
 
 DiagramView* FilterProjectWindows::view(const DiagramModel& model) const {

@@ -2,6 +2,7 @@
 
 #include "core/diagram_model.h"
 
+#include <QMdiArea>
 #include <QMdiSubWindow>
 
 #include <cstdint>
@@ -48,6 +49,16 @@ void storePlacement(const QMdiSubWindow& sub, WindowPlacement& placement) {
     v[7] = static_cast<std::int16_t>(g.top());
     v[8] = static_cast<std::int16_t>(g.left() + g.width());
     v[9] = static_cast<std::int16_t>(g.top() + g.height());
+}
+
+QMdiSubWindow* makeProjectSubWindow(QWidget* content, const QString& title, const QMdiArea& area, QObject* filter) {
+    auto* sub = new QMdiSubWindow;
+    sub->setWidget(content);
+    sub->setWindowTitle(title);
+    sub->setWindowIcon(area.window()->windowIcon());
+    sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    sub->installEventFilter(filter);
+    return sub;
 }
 
 } // namespace harlox

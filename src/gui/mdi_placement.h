@@ -1,6 +1,10 @@
 #pragma once
 
 class QMdiSubWindow;
+class QMdiArea;
+class QObject;
+class QString;
+class QWidget;
 
 namespace harlox {
 
@@ -11,5 +15,9 @@ struct WindowPlacement;
 // False (and the window untouched) when the record holds no normal rectangle.
 bool applyPlacement(QMdiSubWindow& sub, const WindowPlacement& placement);
 void storePlacement(const QMdiSubWindow& sub, WindowPlacement& placement);
+
+// A project's child window around content, with the program's icon; it is not deleted when
+// closed (the project decides), and filter watches it (placement, close to minimise).
+QMdiSubWindow* makeProjectSubWindow(QWidget* content, const QString& title, const QMdiArea& area, QObject* filter);
 
 } // namespace harlox
