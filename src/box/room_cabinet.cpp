@@ -1,5 +1,6 @@
 #include "box/room_cabinet.h"
 
+#include "box/complex_math.h"
 #include "core/binary_io.h"
 #include "core/measured_file.h"
 #include "core/program_dir.h"
@@ -456,7 +457,11 @@ void TRoomCabinet::buildImpulseResponse(SourceGroup g, int count, double d) {
 
 void TRoomCabinet::prepareInterpolation() {
     const FrequencyGrid& g = grid();
-    for (int p = 0; p < g.count; ++p) {
+    const int n = std::clamp(g.count, 0, kMaxPoints);
+    if (gridCount_ == n && std::equal(g.f.begin(), g.f.begin() + n, gridF_.begin())) return;
+    gridCount_ = n;
+    std::copy(g.f.begin(), g.f.begin() + n, gridF_.begin());
+    for (int p = 0; p < n; ++p) {
         const auto k = static_cast<std::size_t>(p);
         const double f = g.f[k];
         const double at = f * (1.0 / kBinWidth);
@@ -475,15 +480,32 @@ void TRoomCabinet::prepareInterpolation() {
     }
 }
 
-void TRoomCabinet::addGroup(const RoomSourceGroup& group, const Complex* total, const RoomSources& sources,
-                            double d) {
-    const int count = std::min(group.count, kSourcesPerGroup);
-    fft_.realSpectrum(buffer_, spectrum_);
-    const double direct = count / d;
-    const double kaPerHz = kTwoPi * group.radius * kInvSpeedOfSound;
-    for (int k = 0; k < kBins; ++k)
-        bins_[static_cast<std::size_t>(k)] = spectrum_[k] * pistonFactor(kaPerHz * kBinWidth * k) + direct;
+bool TRoomCabinet::groupBinsCurrent(int group, const RoomSourceGroup& g, double d) const {
+    const GroupBins& b = groupBins_[static_cast<std::size_t>(group)];
+    return b.valid && b.count == g.count && b.radius == g.radius && b.d == d;
+}
 
+void TRoomCabinet::addGroup(int group, const RoomSourceGroup& g, const Complex* total, const RoomSources& sources,
+                            double d) {
+    GroupBins& gb = groupBins_[static_cast<std::size_t>(group)];
+    if (!groupBinsCurrent(group, g, d)) {
+        buildImpulseResponse(static_cast<SourceGroup>(group), g.count, d);
+        fft_.realSpectrum(buffer_, spectrum_);
+        const double direct = std::min(g.count, kSourcesPerGroup) / d;
+        const double kaPerHz = kTwoPi * g.radius * kInvSpeedOfSound;
+        for (int k = 0; k < kBins; ++k)
+            gb.bins[static_cast<std::size_t>(k)] = spectrum_[k] * pistonFactor(kaPerHz * kBinWidth * k) + direct;
+        gb.valid = true;
+        gb.count = g.count;
+        gb.radius = g.radius;
+        gb.d = d;
+    }
+    addBins(gb.bins, g, total, sources);
+}
+
+void TRoomCabinet::addBins(const std::array<Complex, kBins>& bins, const RoomSourceGroup& group,
+                           const Complex* total, const RoomSources& sources) {
+    const int count = std::min(group.count, kSourcesPerGroup);
     const FrequencyGrid& g = grid();
     const double perElement = 1.0 / count;
     for (int p = 0; p < g.count; ++p) {
@@ -501,7 +523,7 @@ void TRoomCabinet::addGroup(const RoomSourceGroup& group, const Complex* total, 
         }
         const auto i = static_cast<std::size_t>(binIndex_[k]);
         const double w = binWeight_[k];
-        const Complex factor = bins_[i] * (1.0 - w) + bins_[i + 1] * w;
+        const Complex factor = bins[i] * (1.0 - w) + bins[i + 1] * w;
         roomResult[k] += factor * t * perElement;
     }
 }
@@ -614,13 +636,16 @@ void TRoomCabinet::Calculate(const Complex* total, const RoomSources& sources, U
             source(static_cast<SourceGroup>(gi), i).radius = group.radius;
     }
     const double d = listenerDistance(sources);
+    if (!(binsSettings_ == static_cast<const RoomCabinetSettings&>(*this))) {
+        binsSettings_ = *this;
+        for (GroupBins& b : groupBins_)
+            b.valid = false;
+    }
     prepareInterpolation();
     std::fill(roomResult.begin(), roomResult.begin() + n, Complex(0.0, 0.0));
     for (int gi = 0; gi < kGroupCount; ++gi) {
         const RoomSourceGroup& group = sources.groups[static_cast<std::size_t>(gi)];
-        if (group.count <= 0) continue;
-        buildImpulseResponse(static_cast<SourceGroup>(gi), group.count, d);
-        addGroup(group, total, sources, d);
+        if (group.count > 0) addGroup(gi, group, total, sources, d);
     }
 
     const bool spliced = measuredActive() && measuredLoaded_;
@@ -642,10 +667,9 @@ void TRoomCabinet::Calculate(const Complex* total, const RoomSources& sources, U
         roomResult[k] *= scale;
         const Complex v = roomResult[k];
         const bool none = v == Complex(0.0, 0.0);
-        roomSpl[k] = none ? 0.0 : 20.0 * std::log10(std::abs(v));
-        roomPhase[k] = none ? 0.0 : std::arg(v) * kDegrees;
-        const double m = std::abs(total[k]);
-        freeFieldSpl[k] = m > 0.0 ? 20.0 * std::log10(m) + shiftDb : 0.0;
+        roomSpl[k] = none ? 0.0 : levelDb(v);
+        roomPhase[k] = none ? 0.0 : phaseDegrees(v);
+        freeFieldSpl[k] = squaredMagnitude(total[k]) > 0.0 ? levelDb(total[k]) + shiftDb : 0.0;
     }
 
     sheet_.measured = spliced;

@@ -226,8 +226,12 @@ private:
     void addEdges(double dX, double dY, double d0);
     // G for every bin and its interpolation onto the grid, added to roomResult with the
     // group's per-element transfer.
-    void addGroup(const RoomSourceGroup& group, const Complex* total, const RoomSources& sources, double d);
+    void addGroup(int group, const RoomSourceGroup& g, const Complex* total, const RoomSources& sources, double d);
+    void addBins(const std::array<Complex, kBins>& bins, const RoomSourceGroup& group, const Complex* total,
+                 const RoomSources& sources);
     void prepareInterpolation();
+    // True when the group's bins from an earlier calculation still hold for these inputs.
+    bool groupBinsCurrent(int group, const RoomSourceGroup& g, double d) const;
     void spliceMeasured();
     void smooth();
     [[nodiscard]] bool measuredStale() const;
@@ -235,10 +239,22 @@ private:
     Rad2FFT fft_{kBufferSize};
     FVector buffer_{kBufferSize};
     CVector spectrum_{kBins};
-    std::array<Complex, kBins> bins_{};
-    // Per grid point: the lower bin and the weight of the upper one.
+    // The bins of each group and what they were built from: the impulse responses depend
+    // on the room and the positions only, so a box edit or a fit step reuses them.
+    struct GroupBins {
+        std::array<Complex, kBins> bins{};
+        bool valid = false;
+        int count = 0;
+        double radius = 0.0;
+        double d = 0.0;
+    };
+    std::array<GroupBins, kGroupCount> groupBins_{};
+    RoomCabinetSettings binsSettings_;
+    // Per grid point: the lower bin and the weight of the upper one, for the grid in gridF_.
     std::array<int, kMaxPoints> binIndex_{};
     std::array<double, kMaxPoints> binWeight_{};
+    std::array<double, kMaxPoints> gridF_{};
+    int gridCount_ = -1;
     std::array<double, kMaxPoints> logMagnitude_{};
     std::array<double, kMaxPoints> unwrappedPhase_{};
 

@@ -532,6 +532,40 @@ TEST_F(RoomModel, UnusableGeometryGivesFiniteCurves) {
     }
 }
 
+
+// The groups' spectra are kept between calculations: every input they depend on must make a
+// used model give what a fresh one gives.
+TEST_F(RoomModel, AChangedRoomPositionRadiusOrGridIsNeverAnsweredFromTheLastCalculation) {
+    RoomSources sources = oneDriver();
+    std::array<Complex, kMaxPoints> port{};
+    port.fill(Complex(0.2, 0.1));
+    sources[SourceGroup::Ports1] = RoomSourceGroup{1, 0.03, port.data(), -1.0};
+    const auto expectFresh = [&](const char* what) {
+        rc.Calculate(flat.p.data(), sources, nullptr);
+        TRoomCabinet fresh;
+        static_cast<RoomCabinetSettings&>(fresh) = rc;
+        fresh.Calculate(flat.p.data(), sources, nullptr);
+        EXPECT_EQ(rc.roomResult, fresh.roomResult) << what;
+    };
+    expectFresh("first");
+    rc.listenerX += 0.3;
+    expectFresh("listener");
+    rc.source(SourceGroup::Ports1, 0).dY += 0.05;
+    expectFresh("port position");
+    rc.baffleWidth = 0.45;
+    expectFresh("baffle");
+    rc.reflectionFactors.floor = 0.5;
+    expectFresh("absorption");
+    sources[SourceGroup::Drivers].radius = 0.05;
+    expectFresh("radius");
+    sources[SourceGroup::Drivers].count = 2;
+    expectFresh("count");
+    sources[SourceGroup::Drivers].count = 1; // the second element's radius stays stored
+    expectFresh("fewer");
+    sharedSetup().pointCount = 200;
+    sharedSetup().rebuildGrid();
+    expectFresh("grid");
+}
 // ---- in a box project -----------------------------------------------------------------
 
 namespace {
