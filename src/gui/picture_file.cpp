@@ -1,12 +1,19 @@
 #include "gui/picture_file.h"
 
+#include "core/atomic_file.h"
+
 #include <QBuffer>
 #include <QByteArray>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <span>
 
 namespace harlox {
 
@@ -51,14 +58,13 @@ bool savePicture(const QString& path, const QSize& pngSize, const QSize& svgSize
         return fail(QStringLiteral("unknown image type '%1': use .png or .svg").arg(suffix));
     }
     buffer.close();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
-    // A full disk shows only when the buffer goes out, so flush before committing.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return fail(file.errorString());
+    // The program's one atomic writer: the previous picture survives any failure.
+    errno = 0;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    if (!writeFileAtomic(QFile::encodeName(path).toStdString(), std::span(data, static_cast<std::size_t>(bytes.size())))) {
+        const int e = errno;
+        return fail(e != 0 ? QString::fromLocal8Bit(std::strerror(e)) : QStringLiteral("the file could not be written"));
     }
-    if (!file.commit()) return fail(file.errorString());
     return true;
 }
 

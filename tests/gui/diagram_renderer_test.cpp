@@ -1,5 +1,7 @@
 #include "gui/diagram_renderer.h"
 
+#include "core/atomic_file.h"
+
 #include "gui_test_support.h"
 #include "temp_dir.h"
 
@@ -8,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <utility>
@@ -191,13 +195,19 @@ TEST(DiagramRenderer, LegendNamesLabelledCurvesPhaseBreaksAtWrapsAndCurvesStayIn
 }
 
 // A picture is saved like every other file: a failed write leaves the old one as it was.
-TEST(DiagramRenderer, AFailedWriteKeepsTheOldFile) {
-    test::TempDir dir;
-    const double x[] = {20.0, 200.0, 2000.0};
+// A small diagram for the file tests.
+DiagramModel threePoints() {
+    static const double x[] = {20.0, 200.0, 2000.0};
     DiagramModel m("Free air SPL at 1m distance", "Hz", "dB");
     m.setX(x);
     m.setPointCount(3);
     m.addCurve(x, Pen{PenColor::Black, PenStyle::Thick}, "Total");
+    return m;
+}
+
+TEST(DiagramRenderer, AFailedWriteKeepsTheOldFile) {
+    test::TempDir dir;
+    const DiagramModel m = threePoints();
     test::writeAll(dir.file("keep.png"), {1, 2, 3});
     {
         test::FileSizeLimit limit(100);
@@ -205,6 +215,40 @@ TEST(DiagramRenderer, AFailedWriteKeepsTheOldFile) {
             DiagramRenderer::saveToFile(m, QString::fromStdString(dir.file("keep.png")), QSize(400, 300)));
     }
     EXPECT_EQ(test::readAll(dir.file("keep.png")), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+// Pictures go through the same atomic writer as every other file: whatever fails, the
+// previous picture stays, no temporary file is left and the reason comes back.
+TEST(DiagramRenderer, APictureSaveMeetingAFaultKeepsThePreviousPicture) {
+    test::TempDir dir;
+    const DiagramModel m = threePoints();
+    const struct {
+        const char* name;
+        SaveFault fault;
+        const char* why;
+    } faults[] = {
+        {"permission denied", {.openErrno = EACCES}, "Permission denied"},
+        {"disk full halfway", {.shortWriteAfter = 300}, "No space left on device"},
+        {"fsync fails", {.fsyncErrno = EIO}, "Input/output error"},
+        {"rename refused", {.renameErrno = EXDEV}, "Invalid cross-device link"},
+    };
+    for (const char* name : {"keep.png", "keep.svg"}) {
+        const QString path = QString::fromStdString(dir.file(name));
+        ASSERT_TRUE(DiagramRenderer::saveToFile(m, path, QSize(400, 300)));
+        const std::vector<std::uint8_t> before = test::readAll(dir.file(name));
+        for (const auto& f : faults) {
+            SCOPED_TRACE(std::string(name) + ": " + f.name);
+            QString error;
+            {
+                ScopedSaveFault fault(f.fault);
+                EXPECT_FALSE(DiagramRenderer::saveToFile(m, path, QSize(640, 480), &error));
+                EXPECT_EQ(fault.hits(), 1);
+            }
+            EXPECT_EQ(error, QString::fromLatin1(f.why));
+            EXPECT_EQ(test::readAll(dir.file(name)), before);
+            EXPECT_FALSE(std::filesystem::exists(dir.file(name) + ".tmp"));
+        }
+    }
 }
 
 } // namespace
