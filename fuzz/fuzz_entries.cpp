@@ -10,6 +10,7 @@
 #include "core/measure_setup.h"
 #include "core/program_dir.h"
 #include "core/ui_host.h"
+#include "driver/driver_library.h"
 #include "driver/spk_data.h"
 #include "filter/general.h"
 #include "filter/meas_data.h"
@@ -242,6 +243,26 @@ int fuzzWavFile(const std::uint8_t* data, std::size_t size) {
 
 int fuzzFlacFile(const std::uint8_t* data, std::size_t size) {
     return readPcm(data, size, ".flac");
+}
+
+int fuzzDriverLibrary(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    TDriverLibrary library;
+    if (data[0] == 'j')
+        (void)library.loadJson(text, "input.json");
+    else
+        (void)library.loadCsv(text, "input.csv");
+    // What the window does with a table: list, filter and name the copies.
+    TDriverFilter filter;
+    filter.text = "a";
+    filter.range(LibraryField::fs) = {20.0, 100.0};
+    (void)library.search(filter);
+    for (const TDriverEntry& e : library.entries())
+        (void)TDriverLibrary::unitFileName(e.unit);
+    for (const TRefusedRow& r : library.refused())
+        (void)r.text();
+    return 0;
 }
 
 } // namespace harlox::fuzz

@@ -23,6 +23,8 @@ int fuzzMeasuredCurve(const std::uint8_t* data, std::size_t size);
 int fuzzRawPcm(const std::uint8_t* data, std::size_t size);
 int fuzzWavFile(const std::uint8_t* data, std::size_t size);
 int fuzzFlacFile(const std::uint8_t* data, std::size_t size);
+// A driver table: the first byte 'j' reads the rest as JSON, anything else as CSV.
+int fuzzDriverLibrary(const std::uint8_t* data, std::size_t size);
 
 using Entry = int (*)(const std::uint8_t*, std::size_t);
 struct NamedEntry {
@@ -41,6 +43,7 @@ inline constexpr NamedEntry kEntries[] = {
     {"raw_pcm", fuzzRawPcm},
     {"wav_file", fuzzWavFile},
     {"flac_file", fuzzFlacFile},
+    {"driver_library", fuzzDriverLibrary},
 };
 
 } // namespace harlox::fuzz

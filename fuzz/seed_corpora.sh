@@ -53,6 +53,13 @@ done
 # A window rectangle 10,20 - 810,620 and the notice flag.
 printf '\012\000\000\000\024\000\000\000\052\003\000\000\154\002\000\000\001' > "$out/app_config/window.cfg"
 head -c 4096 /dev/urandom > "$out/raw_pcm/noise.pcm"
+# Driver tables: a leading 'c' reads the rest as CSV, 'j' as JSON.
+for f in "$root"/examples/drivers/*.csv "$shared"/drivers/akustik/*.csv; do
+    [ -f "$f" ] && { printf 'c'; head -c 8192 "$f"; } > "$out/driver_library/$(basename "$f")"
+done
+for f in $(ls "$shared"/drivers/boxdex/*/*.json 2>/dev/null | head -5) "$shared"/drivers/boxed/"DaytonAudio DCS255-4.json"; do
+    [ -f "$f" ] && { printf 'j'; cat "$f"; } > "$out/driver_library/$(basename "$f" | tr ' ' '_')"
+done
 
 if [ -n "$cli" ] && [ -x "$cli" ]; then
     work="$(mktemp -d)"

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ make pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    libfftw3-dev libcli11-dev libsndfile1-dev sox
+    libfftw3-dev libcli11-dev libsndfile1-dev sox nlohmann-json3-dev
     qt6-base-dev qt6-svg-dev libgl-dev
     clang libclang-rt-dev
 )

@@ -50,6 +50,7 @@ constexpr CommandInfo kCommands[] = {
     {cmd::ExportTransient, "&Transient response", A::BoxExport, N::BoxProject, 3},
     {cmd::ExportImpedance, "&Input impedance", A::BoxExport, N::BoxProject, 4},
     {cmd::ExportGroupDelay, "&Group delay", A::BoxExport, N::BoxProject, 5},
+    {cmd::ExportMaxSpl, "&Maximum SPL", A::BoxExport, N::BoxProject, 6},
     // Box project
     {cmd::Box, "&Box", A::EditBox, N::BoxProject},
     {cmd::MeasSetup, "&Meas. setup", A::EditMeasureSetup, N::BoxProject},
@@ -57,11 +58,15 @@ constexpr CommandInfo kCommands[] = {
     {cmd::DriverLoad, "&Load...", A::LoadDriverUnit, N::BoxProject},
     {cmd::DriverConfig, "&Configuration...", A::ConfigureDriver, N::BoxProject},
     {cmd::DriverEdit, "&Edit / create...", A::EditDriverUnit, N::BoxProject},
+    {cmd::DriverLibrary, "Driver &library...", A::OpenDriverLibrary, N::BoxProject},
+    {cmd::DriverFit, "&Fit from impedance...", A::FitDriverUnit, N::BoxProject},
     {cmd::RearDriverLoad, "&Load...", A::LoadRearDriverUnit, N::BoxProject},
     {cmd::RearDriverConfig, "&Configuration...", A::ConfigureRearDriver, N::BoxProject},
     {cmd::TransientResp, "&Transient resp", A::ShowTransientResponse, N::BoxProject},
     {cmd::RoomCabinet, "&Room && Cabinet", A::ShowRoomCabinet, N::BoxProject},
     {cmd::Snapshot, "&Snapshot", A::EditSnapshot, N::BoxProject},
+    {cmd::MaxSpl, "&Show windows", A::ShowMaxSpl, N::BoxProject},
+    {cmd::MaxSplHelp, "&Help...", A::ShowMaxSplHelp, N::BoxProject},
     // Filter project
     {cmd::NetworkBass, "&Bass...", A::SectionNetwork, N::FilterProject, 0},
     {cmd::NetworkMid, "&Mid...", A::SectionNetwork, N::FilterProject, 1},
@@ -185,18 +190,22 @@ MenuBar boxMenu(bool reflexBandpass) {
                      printMenu(),
                      item(cmd::CopyWindow),
                      items("&Export", {cmd::ExportSpl, cmd::ExportSplRoom, cmd::ExportSplWaveModes,
-                                       cmd::ExportTransient, cmd::ExportImpedance, cmd::ExportGroupDelay}),
+                                       cmd::ExportTransient, cmd::ExportImpedance, cmd::ExportGroupDelay,
+                                       cmd::ExportMaxSpl}),
                      item(cmd::Exit),
                  }));
     if (reflexBandpass) {
         bar.push_back(items("R&ear driver unit", {cmd::RearDriverConfig, cmd::RearDriverLoad}));
-        bar.push_back(items("Fr&ont driver unit", {cmd::DriverConfig, cmd::DriverLoad, cmd::DriverEdit}));
+        bar.push_back(items("Fr&ont driver unit", {cmd::DriverConfig, cmd::DriverLoad, cmd::DriverEdit,
+                                                   cmd::DriverLibrary, cmd::DriverFit}));
     } else {
-        bar.push_back(items("&Driver unit", {cmd::DriverConfig, cmd::DriverLoad, cmd::DriverEdit}));
+        bar.push_back(items("&Driver unit", {cmd::DriverConfig, cmd::DriverLoad, cmd::DriverEdit,
+                                             cmd::DriverLibrary, cmd::DriverFit}));
     }
     for (const int id :
          {cmd::Box, cmd::MeasSetup, cmd::Calculate, cmd::TransientResp, cmd::RoomCabinet, cmd::Snapshot})
         bar.push_back(item(id));
+    bar.push_back(items("Ma&x. SPL", {cmd::MaxSpl, cmd::MaxSplHelp}));
     bar.push_back(windowMenu());
     bar.push_back(item(cmd::Yankee));
     bar.push_back(item(cmd::About));

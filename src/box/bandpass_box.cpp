@@ -69,6 +69,23 @@ bool TBandpassBox::quickPort(TPortObject& port, double tuning) {
     return false;
 }
 
+bool TBandpassBox::quickBoxes(double volume1, double volume2, double tuning1, double tuning2) {
+    const double before1 = box_->Vb, before2 = box2_->Vb;
+    TPortObject port1Before;
+    copyPortValues(*port1_, port1Before);
+    setBoxVolume(*box_, volume1);
+    setBoxVolume(*box2_, volume2);
+    if (quickPort(*port1_, tuning1) && (tuning2 == 0.0 || quickPort(*port2_, tuning2))) {
+        postChangeNotification(0);
+        return true;
+    }
+    copyPortValues(port1Before, *port1_);
+    port1_->portChanged = 1;
+    setBoxVolume(*box_, before1);
+    setBoxVolume(*box2_, before2);
+    return false;
+}
+
 bool TBandpassBox::exportStdWaveModes() {
     const FrequencyGrid& g = grid();
     const CurveExport data =
@@ -188,11 +205,7 @@ bool TBP5Box::QuickBox() {
     if (!driversComplete()) return false;
     ComputeDerivedValues();
     const double v = 0.5 * effectiveVas();
-    setBoxVolume(*box_, v);
-    setBoxVolume(*box2_, v);
-    if (!quickPort(*port1_, 2.0 * effectiveFs())) return false;
-    postChangeNotification(0);
-    return true;
+    return quickBoxes(v, v, 2.0 * effectiveFs());
 }
 
 void TBP5Box::ComputeBackLoad() {
@@ -281,12 +294,8 @@ double TTwoPortBandpassBox::effectiveVasShare(double share) {
 bool TTwoPortBandpassBox::quickTwoPorts(double volume1, double volume2) {
     if (!driversComplete()) return false;
     ComputeDerivedValues();
-    setBoxVolume(*box_, volume1);
-    setBoxVolume(*box2_, volume2);
     // Port 1 at the effective resonance, port 2 an octave above.
-    if (!quickPort(*port1_, effectiveFs()) || !quickPort(*port2_, 2.0 * effectiveFs())) return false;
-    postChangeNotification(0);
-    return true;
+    return quickBoxes(volume1, volume2, effectiveFs(), 2.0 * effectiveFs());
 }
 
 void TTwoPortBandpassBox::computeChambers(double share1) {

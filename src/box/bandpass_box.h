@@ -15,6 +15,10 @@ public:
     [[nodiscard]] bool hasQuickBox() const override { return true; }
 
     DiagramModel& airSpeedWindow() { return airSpeedWindow_; }
+    [[nodiscard]] const double* portAirSpeed(int which) const override {
+        if (which == 1) return port1_ ? airSpeed1.data() : nullptr;
+        return which == 2 && port2_ ? airSpeed2.data() : nullptr;
+    }
     [[nodiscard]] const DiagramModel& airSpeedWindow() const { return airSpeedWindow_; }
     // "SPL with port standing wave modes": the SPL with the port's standing waves (splModes)
     // and the ideal system (SPL).
@@ -43,6 +47,9 @@ protected:
     // Sizes a quick box's port: minimum area for the tuning, diameter from it, length by the
     // area-doubling loops. False, with a message, when no usable length is found.
     bool quickPort(TPortObject& port, double tuning);
+    // Sets both boxes and sizes port 1 (and port 2 when tuning2 is given) for a quick box.
+    // When a port cannot be sized the refusal is shown and boxes and ports are put back.
+    bool quickBoxes(double volume1, double volume2, double tuning1, double tuning2 = 0.0);
     // Air speed of u through the port (m/s RMS), limited with the port's own limit when the
     // shared switch is on; returns the factor applied.
     static double portFlow(const TPortObject& port, Complex& u, double& v);

@@ -30,6 +30,9 @@ public:
     [[nodiscard]] const TPortObject& port() const { return *port1_; }
 
     DiagramModel& airSpeedWindow() { return airSpeedWindow_; }
+    [[nodiscard]] const double* portAirSpeed(int which) const override {
+        return which == 1 && port1_ ? airSpeed.data() : nullptr;
+    }
     [[nodiscard]] const DiagramModel& airSpeedWindow() const { return airSpeedWindow_; }
 
     std::array<double, kMaxPoints> driverSPL{}; // dB, the cones alone

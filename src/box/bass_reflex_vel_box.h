@@ -44,6 +44,10 @@ public:
     [[nodiscard]] double upperF3() const { return fu_; }
 
     DiagramModel& airSpeedWindow() { return airSpeedWindow_; }
+    [[nodiscard]] const double* portAirSpeed(int which) const override {
+        if (which == 1) return port1_ ? airSpeed1.data() : nullptr;
+        return which == 2 && port2_ ? airSpeed2.data() : nullptr;
+    }
     [[nodiscard]] const DiagramModel& airSpeedWindow() const { return airSpeedWindow_; }
 
     std::array<double, kMaxPoints> driverSPL{};    // dB, "Driver"

@@ -2,6 +2,7 @@
 
 #include "box/box_object.h"
 #include "box/complex_math.h"
+#include "box/max_spl.h"
 #include "box/port_object.h"
 #include "box/room_cabinet.h"
 #include "box/snapshot.h"
@@ -49,6 +50,9 @@ constexpr int kGreyedOnReset[] = {
     cmd::TransientResp,
     cmd::RoomCabinet,
     cmd::Snapshot,
+    cmd::ExportMaxSpl,
+    cmd::MaxSpl,
+    cmd::MaxSplHelp,
 };
 
 } // namespace
@@ -58,7 +62,7 @@ TBoxEmbryo::TBoxEmbryo(UiHost& ui)
       splSelector_{kSplExportFilter, kSplExportExtension, false, {}},
       impedanceSelector_{kImpedanceExportFilter, kImpedanceExportExtension, false, {}},
       transient_(std::make_unique<TStepResponse>()), roomCabinet_(std::make_unique<TRoomCabinet>()),
-      snapshot_(std::make_unique<TSnapshot>(ui, snapshotSelector_)) {
+      snapshot_(std::make_unique<TSnapshot>(ui, snapshotSelector_)), maxSpl_(std::make_unique<TMaxSpl>()) {
     const double* x = grid().f.data();
     for (DiagramModel* w : {&splWindow_, &excursionWindow_, &impedanceWindow_, &groupDelayWindow_}) {
         w->setX(x);
@@ -72,6 +76,8 @@ TBoxEmbryo::TBoxEmbryo(UiHost& ui)
     groupDelayWindow_.addCurve(groupDelay.data(), Pen{PenColor::Black, PenStyle::Solid}, "Group delay");
     for (int i = 0; i < windowCount_; ++i)
         windows_[static_cast<std::size_t>(i)]->setPointCount(setup().pointCount);
+    for (DiagramModel* w : {&maxSpl_->window(), &maxSpl_->voltageWindow()})
+        w->setX(x);
     fitSettings_.Reset();
     snapshot_->setChangeNotifier([this](int code) { postChangeNotification(code); });
 }
@@ -164,7 +170,8 @@ void TBoxEmbryo::enableProjectCommands() {
     enableCommandUnlessOpen(cmd::Box, ProjectDialog::Box);
     enableCommandUnlessOpen(cmd::MeasSetup, ProjectDialog::MeasureSetup);
     for (const int id :
-         {cmd::Save, cmd::SaveAs, cmd::PrintWindow, cmd::CopyWindow, cmd::UserNote, cmd::PrintDiagrams})
+         {cmd::Save, cmd::SaveAs, cmd::PrintWindow, cmd::CopyWindow, cmd::UserNote, cmd::PrintDiagrams, cmd::MaxSpl,
+          cmd::MaxSplHelp})
         ui_.enable(id);
     for (int id = cmd::FirstBoxExport; id <= cmd::LastBoxExport; ++id) {
         if (id != cmd::ExportSplWaveModes || hasStdWaveModesExport()) ui_.enable(id);
@@ -189,10 +196,17 @@ bool TBoxEmbryo::LoadRearDriverUnit() {
     return loadUnit(*rear_, rearUnitSelector_, rearUnitPath_);
 }
 
+bool TBoxEmbryo::LoadDriverUnitFile(const std::string& path) {
+    return loadUnitFile(*front_, path, frontUnitPath_);
+}
+
 bool TBoxEmbryo::loadUnit(TSpeakerObject& driver, FileSelector& selector, std::string& storedPath) {
     const std::optional<std::string> path = ui_.selectFile(selector, FileMode::Open);
-    if (!path) return false;
-    if (!driver.Load(*path)) {
+    return path && loadUnitFile(driver, *path, storedPath);
+}
+
+bool TBoxEmbryo::loadUnitFile(TSpeakerObject& driver, const std::string& path, std::string& storedPath) {
+    if (!driver.Load(path)) {
         ui_.error(kUnitLoadCaption, kUnitOpenFailedText);
         return false;
     }
@@ -201,7 +215,7 @@ bool TBoxEmbryo::loadUnit(TSpeakerObject& driver, FileSelector& selector, std::s
     if (!complete) {
         ui_.error(kUnitLoadCaption, kTooFewParametersText);
     } else {
-        storedPath = makeRelativeToProgramDir(*path);
+        storedPath = makeRelativeToProgramDir(path);
         if (driversComplete()) ui_.enable(cmd::Calculate);
         enableCommandUnlessOpen(cmd::DriverConfig, ProjectDialog::DriverConfig);
         enableCommandUnlessOpen(cmd::DriverEdit, ProjectDialog::DriverEditor);
@@ -310,6 +324,7 @@ void TBoxEmbryo::Calculate(int flag) {
         if (!fastMode_) {
             updateRoomCabinet();
             FindMinus3dB();
+            maxSplStale_ = true;
         }
     }
     // A fit's trial calculations draw nothing: the fit shows the curves it wants shown.
@@ -407,13 +422,15 @@ void TBoxEmbryo::ComputeImpedance(TSpeakerObject& d, std::array<Complex, kMaxPoi
     }
 }
 
-void TBoxEmbryo::ComputeExcursion(TSpeakerObject& d, const std::array<Complex, kMaxPoints>& za) {
+TBoxEmbryo::Drive TBoxEmbryo::driveOf(const TSpeakerObject& d) {
     const MeasureSetup& s = setup();
-    const FrequencyGrid& g = grid();
     const double mS = d.sourceMultiplier();
-    const double Rs = s.Rg * mS;
-    const double Ls = s.Lg * mS;
-    const double u = s.Ug * d.voltageMultiplier();
+    return {s.Rg * mS, s.Lg * mS, s.Ug * d.voltageMultiplier()};
+}
+
+void TBoxEmbryo::ComputeExcursion(TSpeakerObject& d, const std::array<Complex, kMaxPoints>& za) {
+    const FrequencyGrid& g = grid();
+    const auto [Rs, Ls, u] = driveOf(d);
     double forceFactor = d.Bl;
     if (d.isobaric != 0) forceFactor *= 2.0;
     if (d.dualCoil != 0) forceFactor *= 2.0;
@@ -502,6 +519,44 @@ void TBoxEmbryo::updateRoomCabinet() {
     RoomSources sources;
     describeRoomSources(sources);
     roomCabinet_->Calculate(P.data(), sources, &ui_);
+}
+
+void TBoxEmbryo::fillCoilPower(const TSpeakerObject& d, std::array<double, kMaxPoints>& power) const {
+    const FrequencyGrid& g = grid();
+    const auto [Rs, Ls, u] = driveOf(d);
+    // The drive current as the excursion takes it, heating the coil's resistance.
+    for (int i = 0; i < g.count; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const Complex loop = d.Zin[k] + Complex(Rs, g.w[k] * Ls);
+        power[k] = u * u / squaredMagnitude(loop) * d.ReHot[k];
+    }
+}
+
+TMaxSpl& TBoxEmbryo::maxSpl() {
+    if (maxSplStale_) {
+        maxSplStale_ = false;
+        updateMaxSpl();
+    }
+    return *maxSpl_;
+}
+
+void TBoxEmbryo::updateMaxSpl() {
+    TMaxSpl::Inputs in;
+    in.spl = SPL.data();
+    in.voltage = setup().Ug;
+    in.count = grid().count;
+    const auto driver = [this](const TSpeakerObject& d, std::array<double, kMaxPoints>& power) {
+        fillCoilPower(d, power);
+        return TMaxSpl::DriverInput{d.excursion.data(), power.data(), d.Xmax, d.Pmax};
+    };
+    in.drivers[0] = driver(*front_, frontCoilPower_);
+    if (usesRearDriver()) in.drivers[1] = driver(*rear_, rearCoilPower_);
+    for (int which = 1; which <= 2; ++which) {
+        const TPortObject* port = which == 1 ? port1_.get() : port2_.get();
+        const double* v = portAirSpeed(which);
+        if (port && v) in.ports[static_cast<std::size_t>(which - 1)] = {v, port->airSpeedLimit()};
+    }
+    maxSpl_->Calculate(in);
 }
 
 void TBoxEmbryo::appendRoomCabinetLines(std::vector<std::string>& lines) const {
@@ -868,6 +923,17 @@ bool TBoxEmbryo::Export(int kind) {
         return exportStdWaveModes() && rememberExportFormat(splSelector());
     case static_cast<int>(BoxExportKind::Transient):
         return exportTransient();
+    case static_cast<int>(BoxExportKind::MaxSpl):
+        // The level and the generator voltage that reaches it.
+        (void)maxSpl();
+        data.title = TMaxSpl::kTitle;
+        data.header = "   Hz\t\tdB\t\tV";
+        data.headerFm = "   Hz\t\tdB";
+        data.pointCount = maxSpl_->pointCount();
+        data.x = g.f.data();
+        data.y1 = maxSpl_->maxSpl.data();
+        data.y2 = maxSpl_->voltage.data();
+        break;
     default:
         return false;
     }

@@ -24,6 +24,7 @@ class TPortObject;
 class TRoomCabinet;
 struct RoomSources;
 class TSnapshot;
+class TMaxSpl;
 class TStepResponse;
 
 // The box project's export kinds (File > Export).
@@ -33,7 +34,8 @@ enum class BoxExportKind {
     SplStdWaveModes = 2,
     Transient = 3,
     InputImpedance = 4,
-    GroupDelay = 5
+    GroupDelay = 5,
+    MaxSpl = 6
 };
 
 // The modeless dialogs and tool windows a box project keeps track of: their menu command
@@ -160,6 +162,9 @@ public:
     bool LoadDriverUnit();
     // The same for the rear configuration of the types that have one.
     bool LoadRearDriverUnit();
+    // Loads the unit file at path into the front configuration, as LoadDriverUnit does once
+    // a file is chosen (the driver library and the impedance fit hand over their copies).
+    bool LoadDriverUnitFile(const std::string& path);
     // The driver counts the type takes: min .. max in steps of step (bandpass 4: 2 .. 8 by 2).
     struct DriverCountRange {
         int min, max, step;
@@ -229,6 +234,15 @@ public:
     [[nodiscard]] const TRoomCabinet& roomCabinet() const { return *roomCabinet_; }
     TSnapshot& snapshot() { return *snapshot_; }
     [[nodiscard]] const TSnapshot& snapshot() const { return *snapshot_; }
+    // The maximum SPL the design reaches within its excursion, port and thermal limits, for
+    // the last full calculation (not stored in the project). Worked out when first asked for
+    // after a calculation: most calculations are never looked at this way.
+    TMaxSpl& maxSpl();
+    // The air speed in port 1 or 2 (m/s RMS), null for a type without that port.
+    [[nodiscard]] virtual const double* portAirSpeed(int which) const {
+        (void)which;
+        return nullptr;
+    }
 
     DiagramModel& splWindow() { return splWindow_; }
     DiagramModel& excursionWindow() { return excursionWindow_; }
@@ -285,6 +299,8 @@ public:
     bool dataSheetMinimised = false;
 
 protected:
+    static void copyBoxValues(const TBoxObject& from, TBoxObject& to);
+    static void copyPortValues(const TPortObject& from, TPortObject& to);
     // The concrete type creates the elements it uses.
     TBoxObject& createBox(std::unique_ptr<TBoxObject>& slot, const char* name, bool showQl);
     TPortObject& createPort(std::unique_ptr<TPortObject>& slot, const char* name);
@@ -356,6 +372,14 @@ protected:
     virtual void closeTransientResponseDialog() {}
     // The room and cabinet curves from P and the type's radiating elements.
     virtual void updateRoomCabinet();
+    void updateMaxSpl();
+    // What drives one voice coil: the source resistance and inductance it sees and its voltage.
+    struct Drive {
+        double Rs, Ls, u;
+    };
+    [[nodiscard]] static Drive driveOf(const TSpeakerObject& d);
+    // The power in one voice coil's resistance at the set voltage, W.
+    void fillCoilPower(const TSpeakerObject& d, std::array<double, kMaxPoints>& power) const;
     // What each group of radiating elements carries of P. The base: the driver cones carry
     // all of it; the types with ports or passive radiators name theirs.
     virtual void describeRoomSources(RoomSources& out) const;
@@ -397,8 +421,6 @@ private:
         double f3 = 0;
     };
     void captureSheet();
-    static void copyBoxValues(const TBoxObject& from, TBoxObject& to);
-    static void copyPortValues(const TPortObject& from, TPortObject& to);
     void greyProjectCommands();
     void enableCommandUnlessOpen(int id, ProjectDialog d);
     // Every project command, those of open dialogs and windows excepted.
@@ -408,6 +430,7 @@ private:
     bool readCommonRecords(BinaryReader& r, int& fileVersion);
     bool readFrom(BinaryReader& r);
     bool loadUnit(TSpeakerObject& driver, FileSelector& selector, std::string& storedPath);
+    bool loadUnitFile(TSpeakerObject& driver, const std::string& path, std::string& storedPath);
 
     std::unique_ptr<TBoxObject> sheetBox_;
     std::unique_ptr<TBoxObject> sheetBox2_;
@@ -444,6 +467,10 @@ private:
     std::unique_ptr<TStepResponse> transient_;
     std::unique_ptr<TRoomCabinet> roomCabinet_;
     std::unique_ptr<TSnapshot> snapshot_;
+    std::unique_ptr<TMaxSpl> maxSpl_;
+    bool maxSplStale_ = false;
+    std::array<double, kMaxPoints> frontCoilPower_{};
+    std::array<double, kMaxPoints> rearCoilPower_{};
     // Posted notifications check this so they never reach a destroyed project.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

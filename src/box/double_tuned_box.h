@@ -32,6 +32,11 @@ public:
     bool QuickBox() override;
 
     DiagramModel& airSpeedWindow() { return airSpeedWindow_; }
+    [[nodiscard]] const double* portAirSpeed(int which) const override {
+        const TPortObject* port = which == 1 ? port1_.get() : port2_.get();
+        if (!port) return nullptr;
+        return port == rearPort_ ? rearAirSpeed.data() : frontAirSpeed.data();
+    }
     [[nodiscard]] const DiagramModel& airSpeedWindow() const { return airSpeedWindow_; }
 
     std::array<double, kMaxPoints> driverSPL{};     // dB, the cones alone

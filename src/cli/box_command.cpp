@@ -12,6 +12,7 @@
 #include "box/closed_box.h"
 #include "box/double_tuned_box.h"
 #include "box/frequency_fit.h"
+#include "box/max_spl.h"
 #include "box/port_object.h"
 #include "box/room_cabinet.h"
 #include "cli/cli_host.h"
@@ -733,19 +734,6 @@ const DiagramModel& windowPart(const DiagramModel& w, DiagramModel& scratch, con
 }
 
 // The air speed curve of port 1 or port 2 of the ported types; null when there is no such port.
-double* airSpeedOf(TBoxEmbryo& b, int which) {
-    TPortObject* port = which == 1 ? b.portElement() : b.port2Element();
-    if (!port) return nullptr;
-    if (auto* r = dynamic_cast<TBassReflexBox*>(&b)) return r->airSpeed.data();
-    if (auto* d = dynamic_cast<TDoubleTunedBox*>(&b))
-        return port == &d->rearPort() ? d->rearAirSpeed.data() : d->frontAirSpeed.data();
-    if (auto* p = dynamic_cast<TBandpassBox*>(&b))
-        return which == 1 ? p->airSpeed1.data() : p->airSpeed2.data();
-    if (auto* v = dynamic_cast<TBassReflexVelBox*>(&b))
-        return which == 1 ? v->airSpeed1.data() : v->airSpeed2.data();
-    return nullptr;
-}
-
 DiagramModel* airSpeedWindowOf(TBoxEmbryo& b) {
     if (auto* r = dynamic_cast<TBassReflexBox*>(&b)) return &r->airSpeedWindow();
     if (auto* d = dynamic_cast<TDoubleTunedBox*>(&b)) return &d->airSpeedWindow();
@@ -755,10 +743,10 @@ DiagramModel* airSpeedWindowOf(TBoxEmbryo& b) {
 }
 
 bool hasPort1(TBoxEmbryo& b) {
-    return airSpeedOf(b, 1) != nullptr;
+    return b.portAirSpeed(1) != nullptr;
 }
 bool hasPort2(TBoxEmbryo& b) {
-    return airSpeedOf(b, 2) != nullptr;
+    return b.portAirSpeed(2) != nullptr;
 }
 bool isBassReflex(TBoxEmbryo& b) {
     return dynamic_cast<TBassReflexBox*>(&b) != nullptr;
@@ -775,7 +763,7 @@ TBassReflexBox& bassReflexOf(ExportContext& c) {
 }
 
 bool exportAirSpeed(ExportContext& c, const std::string& path, int which) {
-    return exportExtra(c, path, "Airspeed in port", "   Hz\t\tm/s", airSpeedOf(c.box, which));
+    return exportExtra(c, path, "Airspeed in port", "   Hz\t\tm/s", c.box.portAirSpeed(which));
 }
 
 const DiagramModel& airSpeedDiagram(ExportContext& c, DiagramModel&) {
@@ -819,6 +807,17 @@ const ExportKindEntry kExportKinds[] = {
          return exportKind(c, static_cast<int>(BoxExportKind::Transient), p);
      },
      [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.transientResponse().window(); }},
+    {"maxspl", nullptr,
+     [](ExportContext& c, const std::string& p) {
+         c.host.queueFile(p);
+         return c.box.Export(static_cast<int>(BoxExportKind::MaxSpl));
+     },
+     [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.maxSpl().window(); }},
+    {"maxsplvoltage", nullptr,
+     [](ExportContext& c, const std::string& p) {
+         return exportExtra(c, p, TMaxSpl::kVoltageTitle, "   Hz\t\tV", c.box.maxSpl().voltage.data());
+     },
+     [](ExportContext& c, DiagramModel&) -> const DiagramModel& { return c.box.maxSpl().voltageWindow(); }},
     {"excursion", nullptr,
      [](ExportContext& c, const std::string& p) {
          return exportExtra(c, p, "Cone excursion", "   Hz\t\tmm", c.box.front().excursion.data());
@@ -1274,11 +1273,8 @@ std::string_view settingUnit(std::string_view name) {
     return {};
 }
 
-// A range refusal with the setting's unit: "... between 0.0001 and 10 m^3".
 std::string withUnit(std::string why, std::string_view name) {
-    const std::string_view unit = settingUnit(name);
-    if (!unit.empty() && why.starts_with(kRangePrefix)) why += " " + std::string(unit);
-    return why;
+    return appendRangeUnit(std::move(why), settingUnit(name));
 }
 
 // "rear.NAME" edits the rear configuration with the setting "driver.NAME".

@@ -39,6 +39,11 @@ std::string rangeText(double lo, double hi) {
     return std::string(kRangePrefix) + strprintf("%g and %g", lo, hi);
 }
 
+std::string appendRangeUnit(std::string why, std::string_view unit) {
+    if (!unit.empty() && why.starts_with(kRangePrefix)) why += " " + std::string(unit);
+    return why;
+}
+
 std::string readNumber(std::string_view v, double lo, double hi, double& out) {
     double x = 0.0;
     const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), x);

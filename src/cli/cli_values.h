@@ -15,6 +15,8 @@ std::string lowerCase(std::string text);
 std::string joinNames(const std::vector<std::string_view>& names);
 // How every range refusal begins; a caller that knows the unit appends it.
 inline constexpr std::string_view kRangePrefix = "the value must lie between ";
+// A range refusal with the unit the value is given in: "... between 0.0001 and 10 m^3".
+std::string appendRangeUnit(std::string why, std::string_view unit);
 std::string rangeText(double lo, double hi);
 
 // A finite number within [lo, hi].

@@ -494,6 +494,22 @@ std::string applyOne(TXover& x, std::string_view name, std::string_view v, bool&
     return why;
 }
 
+// The unit a setting's value is given in, for its range refusals. Components go by the letter
+// of their name, as "net1.Re", "net2.L1011" or "net1.branch1.C1" do.
+std::string_view settingUnit(std::string_view name) {
+    const std::string_view last = name.substr(name.rfind('.') + 1);
+    if (name == "general.distance") return "m";
+    if (name == "general.rays") return "degrees";
+    for (const std::string_view m : {"x", "y", "z", "radius"})
+        if (last == m) return "m";
+    for (const std::string_view dB : {"attenuator", "gain", "splScale"})
+        if (last == dB) return "dB";
+    if (last.starts_with('R')) return "Ohm";
+    if (last.starts_with('L')) return "H";
+    if (last.starts_with('C')) return "F";
+    return {};
+}
+
 bool applySettings(TXover& x, const std::vector<std::string>& sets, std::ostream& err) {
     for (const std::string& s : sets) {
         const auto eq = s.find('=');
@@ -510,7 +526,7 @@ bool applySettings(TXover& x, const std::vector<std::string>& sets, std::ostream
             return false;
         }
         if (!why.empty()) {
-            err << "harlox-cli: --set " << name << ": " << why << '\n';
+            err << "harlox-cli: --set " << name << ": " << appendRangeUnit(why, settingUnit(name)) << '\n';
             return false;
         }
     }

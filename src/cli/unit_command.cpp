@@ -1,6 +1,8 @@
 #include "cli/unit_command.h"
 
 #include "cli/cli_values.h"
+#include "cli/unit_fit_command.h"
+#include "cli/unit_import_command.h"
 #include "driver/spk_data.h"
 #include "driver/unit_completion.h"
 
@@ -108,6 +110,9 @@ void addUnitCommands(CLI::App& app, int& exitCode) {
     complete->add_option("OUT", paths->second, "unit file to write (may be IN)")->required();
     complete->callback(
         [paths, &exitCode] { exitCode = completeUnit(paths->first, paths->second, std::cout, std::cerr); });
+
+    addUnitImportCommand(*unit, exitCode);
+    addUnitFitCommand(*unit, exitCode);
 }
 
 } // namespace harlox::cli

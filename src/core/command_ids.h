@@ -44,8 +44,9 @@ inline constexpr int ExportSplWaveModes = 11874; // 2, only the bandpass types k
 inline constexpr int ExportTransient = 11875;    // 3
 inline constexpr int ExportImpedance = 11871;    // 4
 inline constexpr int ExportGroupDelay = 11870;   // 5
+inline constexpr int ExportMaxSpl = 11876;       // 6
 inline constexpr int FirstBoxExport = 11870;
-inline constexpr int LastBoxExport = 11875;
+inline constexpr int LastBoxExport = 11876;
 
 // Box project
 inline constexpr int Box = 10301;
@@ -54,11 +55,15 @@ inline constexpr int Calculate = 10451;
 inline constexpr int DriverLoad = 10251;
 inline constexpr int DriverConfig = 10252;
 inline constexpr int DriverEdit = 10253;
+inline constexpr int DriverLibrary = 10254;
+inline constexpr int DriverFit = 10255;
 inline constexpr int RearDriverLoad = 11860;
 inline constexpr int RearDriverConfig = 11859;
 inline constexpr int TransientResp = 10204;
 inline constexpr int RoomCabinet = 10205;
 inline constexpr int Snapshot = 10206;
+inline constexpr int MaxSpl = 10207;
+inline constexpr int MaxSplHelp = 10208;
 
 // Filter project
 inline constexpr int NetworkBass = 12101;

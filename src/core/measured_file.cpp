@@ -178,6 +178,8 @@ public:
             ++report_.dataLines;
             report_.maxFields = std::max(report_.maxFields, line.fields);
             report_.highestFrequency = std::max(report_.highestFrequency, line.frequency);
+            if (report_.lowestFrequency == 0.0 || line.frequency < report_.lowestFrequency)
+                report_.lowestFrequency = line.frequency;
         }
         return true;
     }

@@ -42,6 +42,7 @@ struct MeasuredReadReport {
     long dataLines = 0;              // lines with a frequency
     int maxFields = 0;               // the most fields a line with a frequency had
     double highestFrequency = 0.0;   // the highest frequency of a line
+    double lowestFrequency = 0.0;    // the lowest frequency of a line
     bool cutOff = false;             // the size limit ended the read
     std::string header;              // the lines before the first data line, lower-cased, cut at 2 kB
 };

@@ -96,6 +96,10 @@ void TBaseDialog::helpCommand() {
     helpHook()(helpPath());
 }
 
+void TBaseDialog::showHelpFile(const QString& helpFile) {
+    if (helpHook()) helpHook()(QString::fromStdString(programPath("help/" + helpFile.toStdString())));
+}
+
 void TBaseDialog::reject() {
     cancelCommand();
 }

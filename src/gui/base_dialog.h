@@ -51,6 +51,9 @@ public:
 
     // Opens a help file (the main window installs a viewer). Receives the full path.
     static void setHelpHook(std::function<void(const QString& path)> hook);
+    // Opens a help file of the program's help folder as a dialog's "?" does, for the windows
+    // that have no dialog of their own.
+    static void showHelpFile(const QString& helpFile);
 
     // OK: Enter or the OK button. Ends the dialog only when the OK button has the focus,
     // otherwise moves to the next field.

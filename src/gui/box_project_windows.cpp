@@ -1,6 +1,7 @@
 #include "gui/box_project_windows.h"
 
 #include "box/box_embryo.h"
+#include "box/max_spl.h"
 #include "box/room_cabinet.h"
 #include "core/diagram_model.h"
 #include "gui/diagram_view.h"
@@ -73,6 +74,19 @@ BoxProjectWindows::BoxProjectWindows(TBoxEmbryo& project, QMdiArea& area)
     roomSub_->showMinimized();
     roomSub_->installEventFilter(this);
 
+    TMaxSpl& maxSpl = project_.maxSpl();
+    for (std::size_t i = 0; i < maxSpl_.size(); ++i) {
+        DiagramModel& m = i == 0 ? maxSpl.window() : maxSpl.voltageWindow();
+        SideWindow& w = maxSpl_[i];
+        w.view = new DiagramView(&m);
+        w.sub = addWindow(w.view, fromModelText(m.title()));
+        w.sub->removeEventFilter(this);
+        area_.addSubWindow(w.sub);
+        w.sub->resize(w.sub->sizeHint());
+        w.sub->showMinimized();
+        w.sub->installEventFilter(this);
+    }
+
     TStepResponse& transient = project_.transientResponse();
     transientView_ = new DiagramView(&transient.window());
     transientView_->setOptionsHook([&transient](RenderOptions& o) { addTransientDrawing(transient, o); });
@@ -111,6 +125,11 @@ BoxProjectWindows::~BoxProjectWindows() {
     roomView_->setModel(nullptr);
     roomSub_->removeEventFilter(this);
     delete roomSub_;
+    for (SideWindow& w : maxSpl_) {
+        w.view->setModel(nullptr);
+        w.sub->removeEventFilter(this);
+        delete w.sub;
+    }
 }
 
 QMdiSubWindow* BoxProjectWindows::addWindow(QWidget* content, const QString& title) {
@@ -123,6 +142,9 @@ DiagramView* BoxProjectWindows::view(const DiagramModel& model) const {
     }
     if (roomView_->model() == &model) return roomView_;
     if (transientView_->model() == &model) return transientView_;
+    for (const SideWindow& w : maxSpl_) {
+        if (w.view->model() == &model) return w.view;
+    }
     return snapshotView_->model() == &model ? snapshotView_ : nullptr;
 }
 
@@ -132,6 +154,9 @@ QMdiSubWindow* BoxProjectWindows::subWindowOf(const QWidget* content) const {
     }
     if (roomSub_->widget() == content) return roomSub_;
     if (transientSub_->widget() == content) return transientSub_;
+    for (const SideWindow& w : maxSpl_) {
+        if (w.sub->widget() == content) return w.sub;
+    }
     return snapshotSub_->widget() == content ? snapshotSub_ : nullptr;
 }
 
@@ -169,6 +194,18 @@ void BoxProjectWindows::showRoomCabinet() {
     roomSub_->raise();
 }
 
+void BoxProjectWindows::showMaxSpl() {
+    (void)project_.maxSpl();
+    const bool place = !maxSplPlaced_;
+    maxSplPlaced_ = true;
+    for (SideWindow& w : maxSpl_) {
+        if (place || w.sub->isMinimized()) w.sub->showNormal();
+        if (place) w.sub->setGeometry(w.cell);
+        w.sub->show();
+        w.sub->raise();
+    }
+}
+
 DiagramView* BoxProjectWindows::activeDiagram() const {
     const QMdiSubWindow* active = area_.currentSubWindow();
     if (!active) return nullptr;
@@ -177,6 +214,9 @@ DiagramView* BoxProjectWindows::activeDiagram() const {
     }
     if (active == roomSub_) return roomView_;
     if (active == transientSub_) return transientView_;
+    for (const SideWindow& w : maxSpl_) {
+        if (active == w.sub) return w.view;
+    }
     return active == snapshotSub_ ? snapshotView_ : nullptr;
 }
 
@@ -197,6 +237,9 @@ void BoxProjectWindows::refresh() {
     const QString transientTitle = fromModelText(project_.transientResponse().window().title());
     if (transientSub_->windowTitle() != transientTitle) transientSub_->setWindowTitle(transientTitle);
     transientView_->update();
+    if (!maxSpl_[0].sub->isMinimized() || !maxSpl_[1].sub->isMinimized()) (void)project_.maxSpl();
+    for (const SideWindow& w : maxSpl_)
+        w.view->update();
     const QString roomTitle = fromModelText(project_.roomCabinet().window().title());
     if (roomSub_->windowTitle() != roomTitle) roomSub_->setWindowTitle(roomTitle);
     roomView_->update();
@@ -244,6 +287,8 @@ void BoxProjectWindows::defaultLayout() {
     snapshotCell_ = cell(cells < 2 * columns ? cells : 3);
     // The room response goes beside the free-air SPL it is compared with.
     roomCell_ = cell(1);
+    maxSpl_[0].cell = cell(0);
+    maxSpl_[1].cell = cell(2);
     QMdiSubWindow* sheet = subs_.back();
     const int x = columns * cellW;
     const int w = std::max(kSheetMinimum, space.width() - x);

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QRect>
 
+#include <array>
 #include <vector>
 
 class QMdiArea;
@@ -53,6 +54,11 @@ public:
     [[nodiscard]] DiagramView* transientView() const { return transientView_; }
     // Un-minimises the transient response window and brings it to the front.
     void showTransientResponse();
+    // The maximum SPL window and the window of the voltage that reaches it: minimised until
+    // first shown, then over the SPL and group delay windows they are read against.
+    [[nodiscard]] DiagramView* maxSplView() const { return maxSpl_[0].view; }
+    [[nodiscard]] DiagramView* maxSplVoltageView() const { return maxSpl_[1].view; }
+    void showMaxSpl();
     // Closes the "Transient resp." dialog, if open, saving its changed settings: the project
     // is about to close.
     void closeTransientResponseDialog();
@@ -106,6 +112,13 @@ private:
     QMdiSubWindow* roomSub_ = nullptr;
     QRect roomCell_;
     bool roomPlaced_ = false;
+    struct SideWindow {
+        DiagramView* view = nullptr;
+        QMdiSubWindow* sub = nullptr;
+        QRect cell;
+    };
+    std::array<SideWindow, 2> maxSpl_{};
+    bool maxSplPlaced_ = false;
     TSpkData unitEditorRecord_;
     std::vector<QPointer<QWidget>> dialogs_;
     bool closing_ = false;

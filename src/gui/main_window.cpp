@@ -13,6 +13,7 @@
 #include "filter/general.h"
 #include "filter/xover.h"
 #include "gui/about_dialog.h"
+#include "gui/base_dialog.h"
 #include "gui/box_project_windows.h"
 #include "gui/diagram_printing.h"
 #include "gui/diagram_view.h"
@@ -328,9 +329,14 @@ bool TMainWindow::commandImplemented(int id) const {
     case CommandAction::EditSnapshot:
         return box_ && hasProjectDialog(id, *box_);
     case CommandAction::ShowTransientResponse:
+    case CommandAction::ShowMaxSpl:
+    case CommandAction::ShowMaxSplHelp:
         return box_ != nullptr;
     case CommandAction::LoadRearDriverUnit:
         return box_ && box_->usesRearDriver();
+    case CommandAction::OpenDriverLibrary:
+    case CommandAction::FitDriverUnit:
+        return box_ != nullptr;
     case CommandAction::SectionNetwork:
     case CommandAction::SectionDriver:
     case CommandAction::NetNetwork:
@@ -658,6 +664,12 @@ void TMainWindow::runCommand(int id) {
     case CommandAction::UserNote:
         userNote();
         break;
+    case CommandAction::OpenDriverLibrary:
+        openDriverLibrary();
+        break;
+    case CommandAction::FitDriverUnit:
+        openDriverFit();
+        break;
     case CommandAction::Save:
     case CommandAction::SaveAs:
     case CommandAction::PrintDiagrams:
@@ -672,8 +684,12 @@ void TMainWindow::runCommand(int id) {
     case CommandAction::ConfigureRearDriver:
     case CommandAction::ShowTransientResponse:
     case CommandAction::ShowRoomCabinet:
+    case CommandAction::ShowMaxSpl:
     case CommandAction::EditSnapshot:
         routeBoxCommand(id);
+        break;
+    case CommandAction::ShowMaxSplHelp:
+        TBaseDialog::showHelpFile(QStringLiteral("maxspl.txt"));
         break;
     case CommandAction::SectionNetwork:
     case CommandAction::SectionDriver:
@@ -716,6 +732,8 @@ void TMainWindow::routeBoxCommand(int id) {
         box_->LoadDriverUnit();
     } else if (action == CommandAction::LoadRearDriverUnit) {
         box_->LoadRearDriverUnit();
+    } else if (action == CommandAction::ShowMaxSpl) {
+        if (windows_) windows_->showMaxSpl();
     } else {
         openDialogFor(id);
     }

@@ -147,6 +147,9 @@ private:
     void printFilterDiagrams();
     void removeUnusedFilterCommands();
     void openDialogFor(int id);
+    // Driver > Driver library (main_window_library.cpp) and Fit from impedance (main_window_fit.cpp).
+    void openDriverLibrary();
+    void openDriverFit();
     void showYankee();
     void showAbout();
     void printWindow();

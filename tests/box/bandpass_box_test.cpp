@@ -369,6 +369,28 @@ TEST_F(BandpassTest, QuickBoxes) {
     EXPECT_FALSE(empty.QuickBox());
 }
 
+// A quick box whose port cannot be built is refused as a whole: nothing of it stays.
+TEST_F(BandpassTest, ARefusedQuickBoxLeavesBoxesAndPortsAsTheyWere) {
+    for (const int type : {1, 3, 4}) {
+        SCOPED_TRACE(type);
+        auto box = makeBox(type, ui);
+        box->front().SetDefaultUnit();
+        box->front().Vas = 1e-320; // boxes so small that no port length is finite
+        box->front().UnitEdited();
+        const double vb1 = box->boxElement()->Vb, vb2 = box->box2Element()->Vb;
+        const double l1 = box->portElement()->L, s1 = box->portElement()->S;
+        ui.messages.clear();
+        EXPECT_FALSE(box->QuickBox());
+        ASSERT_FALSE(ui.messages.empty());
+        EXPECT_EQ(ui.lastMessage().caption, "Quick box");
+        EXPECT_EQ(box->boxElement()->Vb, vb1);
+        EXPECT_EQ(box->box2Element()->Vb, vb2);
+        EXPECT_EQ(box->portElement()->L, l1);
+        EXPECT_EQ(box->portElement()->S, s1);
+        EXPECT_TRUE(ui.posted.empty());
+    }
+}
+
 // ---- project set-up, sheet and export -----------------------------------------------
 
 TEST_F(BandpassTest, TypeFourStartsWithTwoDriversOnSeparateSources) {
