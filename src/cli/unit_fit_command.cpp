@@ -48,9 +48,10 @@ int runUnitFit(const UnitFitOptions& o, std::ostream& out, std::ostream& err) {
     TTsFit::Input in;
     in.freePath = o.freePath;
     in.secondPath = o.secondPath;
-    const auto number = [&err](const char* option, const std::string& text, double hi, double& value) {
+    const auto number = [&err](const char* option, const std::string& text, double hi, const char* unit,
+                               double& value) {
         if (auto e = readNumber(text, 0.0, hi, value); !e.empty()) {
-            err << "harlox-cli: " << option << ' ' << quoted(text) << ": " << e << '\n';
+            err << "harlox-cli: " << option << ' ' << quoted(text) << ": " << appendRangeUnit(e, unit) << '\n';
             return false;
         }
         if (value <= 0.0) {
@@ -61,12 +62,18 @@ int runUnitFit(const UnitFitOptions& o, std::ostream& out, std::ostream& err) {
     };
     if (!o.addedMass.empty()) {
         in.method = TTsFit::Method::AddedMass;
-        if (!number("--added-mass", o.addedMass, kMaxMass, in.addedMass)) return kExitUsage;
+        if (!number("--added-mass", o.addedMass, kMaxMass, "kg", in.addedMass)) return kExitUsage;
     } else {
         in.method = TTsFit::Method::TestBox;
-        if (!number("--box-volume", o.boxVolume, kMaxVolume, in.boxVolume)) return kExitUsage;
+        if (!number("--box-volume", o.boxVolume, kMaxVolume, "m^3", in.boxVolume)) return kExitUsage;
     }
-    if (!number("--sd", o.sd, kMaxSd, in.Sd)) return kExitUsage;
+    if (!number("--sd", o.sd, kMaxSd, "m^2", in.Sd)) return kExitUsage;
+    for (const std::string* path : {&o.freePath, &o.secondPath}) {
+        if (const std::string why = openProblem(*path); !why.empty()) {
+            err << "harlox-cli: " << why << '\n';
+            return kExitFailed;
+        }
+    }
 
     TTsFit fit;
     if (!fit.run(in)) {

@@ -68,10 +68,11 @@ TEST(UnitFitCommand, RefusalsNameTheValueOrFileAndGiveTheirStatus) {
     const Case cases[] = {
         {kFree, kMass, {}, 2, "--added-mass"},
         {kFree, kMass, {"--added-mass", "0.008", "--box-volume", "0.02"}, 2, "excludes"},
-        {kFree, kMass, {"--added-mass", "-1"}, 2, "harlox-cli: --added-mass \"-1\""},
+        {kFree, kMass, {"--added-mass", "-1"}, 2, "harlox-cli: --added-mass \"-1\": the value must lie between 0 and 10 kg"},
         {kFree, kMass, {"--added-mass", "0"}, 2, "harlox-cli: --added-mass \"0\": the value must be above 0"},
         {kFree, kMass, {"--box-volume", "lots"}, 2, "harlox-cli: --box-volume \"lots\""},
-        {dir.file("none.zma"), kMass, {"--added-mass", "0.008"}, 1, "harlox-cli: "},
+        {dir.file("none.zma"), kMass, {"--added-mass", "0.008"}, 1,
+         "harlox-cli: cannot open '" + dir.file("none.zma") + "': No such file or directory"},
         {kMass, kFree, {"--added-mass", "0.008"}, 1, "harlox-cli: The resonance of L16RNX_0g"},
     };
     for (const Case& c : cases) {
