@@ -8,6 +8,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -74,7 +75,25 @@ Fonts makeFonts() {
 }
 
 double textWidth(const QFont& font, const QString& s) {
-    return QFontMetricsF(font).horizontalAdvance(s);
+    // The layout measures every label on every paint: four fixed fonts, a few hundred labels.
+    static QHash<QString, double> widths;
+    QString key = s;
+    key += QChar(font.bold() ? u'b' : u'r');
+    key += QString::number(font.pixelSize());
+    if (const auto it = widths.constFind(key); it != widths.constEnd()) return *it;
+    if (widths.size() > 8192) widths.clear();
+    const double w = QFontMetricsF(font).horizontalAdvance(s);
+    widths.insert(key, w);
+    return w;
+}
+
+double textHeight(const QFont& font) {
+    static QHash<int, double> heights;
+    const int key = font.pixelSize() * 2 + (font.bold() ? 1 : 0);
+    if (const auto it = heights.constFind(key); it != heights.constEnd()) return *it;
+    const double h = QFontMetricsF(font).height();
+    heights.insert(key, h);
+    return h;
 }
 
 // Draws when it has a painter, and in either case collects the extent of what it drew, so
@@ -132,8 +151,7 @@ public:
     // Text with its top left at pos; returns its width.
     double text(QPointF pos, const QString& s, const QFont& font, double ascent, QColor color = Qt::black) {
         const double wdt = textWidth(font, s);
-        const QFontMetricsF fm(font);
-        grow(QRectF(pos.x(), pos.y(), wdt, fm.height()));
+        grow(QRectF(pos.x(), pos.y(), wdt, textHeight(font)));
         if (p_) {
             p_->setFont(font);
             p_->setPen(color);
