@@ -2,6 +2,7 @@
 
 #include "driver/spk_data.h"
 #include "temp_dir.h"
+#include "unit_command_run.h"
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
@@ -12,19 +13,7 @@
 namespace harlox::cli {
 namespace {
 
-// Runs "harlox-cli unit ARGS..." and returns what it printed, after the exit code.
-std::string unitCommand(std::vector<std::string> args) {
-    args.insert(args.begin(), {"harlox-cli", "unit"});
-    std::vector<const char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
-    CLI::App app;
-    int exitCode = -1;
-    addUnitCommands(app, exitCode);
-    ::testing::internal::CaptureStdout();
-    app.parse(static_cast<int>(argv.size()), argv.data());
-    return std::to_string(exitCode) + ::testing::internal::GetCapturedStdout();
-}
+using test::unitCommand;
 
 TEST(UnitCommand, DefaultThenShowPrintsTheDataSheetAndFigures) {
     test::TempDir dir;

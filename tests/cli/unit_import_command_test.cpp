@@ -3,28 +3,22 @@
 #include "cli/unit_command.h"
 #include "driver/spk_data.h"
 #include "temp_dir.h"
+#include "unit_command_run.h"
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sstream>
+#include <utility>
 
 namespace harlox::cli {
 namespace {
 
 // "harlox-cli unit import ARGS...": the exit code, then what it printed.
 std::string importCommand(std::vector<std::string> args) {
-    args.insert(args.begin(), {"harlox-cli", "unit", "import"});
-    std::vector<const char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
-    CLI::App app;
-    int exitCode = -1;
-    addUnitCommands(app, exitCode);
-    ::testing::internal::CaptureStdout();
-    app.parse(static_cast<int>(argv.size()), argv.data());
-    return std::to_string(exitCode) + ::testing::internal::GetCapturedStdout();
+    args.insert(args.begin(), "import");
+    return test::unitCommand(std::move(args));
 }
 
 TEST(UnitImportCommand, WritesOneUnitPerRowThatLoadsBackAndReportsTheRest) {
