@@ -139,6 +139,7 @@ void TAbrBox::appendTypeLines(std::vector<std::string>& lines) const {
 }
 
 bool TAbrBox::writeTypeRecords(BinaryWriter& w) const {
+    FieldGroup g(w, "radiator");
     return abr_->writeRecord(w);
 }
 

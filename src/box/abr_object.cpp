@@ -160,12 +160,18 @@ void TAbrObject::copyValues(const TAbrObject& from) {
 }
 
 bool TAbrObject::writeRecord(BinaryWriter& w) const {
-    for (double v : {Sd, a, Mmp, Mms, Vap})
-        w.f64(v);
-    w.i32(units);
-    for (double v : {Xmax, Cap, Cmp, Fb, Fp})
-        w.f64(v);
-    return w.u8(nonLinear);
+    w.f64(Sd, "Sd");
+    w.f64(a, "a");
+    w.f64(Mmp, "Mmp");
+    w.f64(Mms, "Mms");
+    w.f64(Vap, "Vap");
+    w.i32(units, "units");
+    w.f64(Xmax, "Xmax");
+    w.f64(Cap, "Cap");
+    w.f64(Cmp, "Cmp");
+    w.f64(Fb, "Fb");
+    w.f64(Fp, "Fp");
+    return w.u8(nonLinear, "nonLinear");
 }
 
 bool TAbrObject::readRecord(BinaryReader& r) {

@@ -241,8 +241,15 @@ double TBP5Box::standingWaveLength() const {
 }
 
 bool TBP5Box::writeTypeRecords(BinaryWriter& w) const {
-    box2_->writeRecord(w);
-    port1_->writeRecord(w);
+    {
+        FieldGroup g(w, "box2");
+        box2_->writeRecord(w);
+    }
+    {
+        FieldGroup g(w, "port");
+        port1_->writeRecord(w);
+    }
+    FieldGroup g(w, "airSpeedWindow");
     return airSpeedWindow_.writeRecord(w);
 }
 
@@ -272,9 +279,19 @@ void TTwoPortBandpassBox::setBoxVolume(TBoxObject& box, double volume) {
 }
 
 bool TTwoPortBandpassBox::writeTypeRecords(BinaryWriter& w) const {
-    box2_->writeRecord(w);
-    port1_->writeRecord(w);
-    port2_->writeRecord(w);
+    {
+        FieldGroup g(w, "box2");
+        box2_->writeRecord(w);
+    }
+    {
+        FieldGroup g(w, "port");
+        port1_->writeRecord(w);
+    }
+    {
+        FieldGroup g(w, "port2");
+        port2_->writeRecord(w);
+    }
+    FieldGroup g(w, "airSpeedWindow");
     return airSpeedWindow_.writeRecord(w);
 }
 

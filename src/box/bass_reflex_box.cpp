@@ -115,7 +115,11 @@ void TBassReflexBox::UpdateDiagrams() {
 }
 
 bool TBassReflexBox::writeTypeRecords(BinaryWriter& w) const {
-    port1_->writeRecord(w);
+    {
+        FieldGroup g(w, "port");
+        port1_->writeRecord(w);
+    }
+    FieldGroup g(w, "airSpeedWindow");
     return airSpeedWindow_.writeRecord(w);
 }
 

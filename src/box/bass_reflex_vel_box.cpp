@@ -340,12 +340,25 @@ void TBassReflexVelBox::appendAdditionalDetails(std::vector<std::string>& lines)
 }
 
 bool TBassReflexVelBox::writeTypeRecords(BinaryWriter& w) const {
-    w.f64(ventResistance);
-    port1_->writeRecord(w);
-    port2_->writeRecord(w);
-    box2_->writeRecord(w);
-    w.textBlock(rearUnitPath(), kPathBlock);
-    rear_->writeRecord(w);
+    w.f64(ventResistance, "ventResistance");
+    {
+        FieldGroup g(w, "port");
+        port1_->writeRecord(w);
+    }
+    {
+        FieldGroup g(w, "port2");
+        port2_->writeRecord(w);
+    }
+    {
+        FieldGroup g(w, "box2");
+        box2_->writeRecord(w);
+    }
+    w.textBlock(rearUnitPath(), kPathBlock, "rearUnitFile");
+    {
+        FieldGroup g(w, "rearUnit");
+        rear_->writeRecord(w);
+    }
+    FieldGroup g(w, "airSpeedWindow");
     return airSpeedWindow_.writeRecord(w);
 }
 

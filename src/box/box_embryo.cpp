@@ -686,10 +686,10 @@ std::string TBoxEmbryo::dataSheetText(std::string_view lineEnd) const {
 namespace {
 
 bool writeFitSettings(BinaryWriter& w, const FitSettings& f) {
-    w.i16(f.lowerCutoff);
-    w.i16(f.upperCutoff);
+    w.i16(f.lowerCutoff, "lowerCutoff");
+    w.i16(f.upperCutoff, "upperCutoff");
     for (const std::uint8_t flag : f.flags)
-        w.u8(flag);
+        w.u8(flag, "flags");
     return w.ok();
 }
 
@@ -713,29 +713,54 @@ bool TBoxEmbryo::readTypeRecords(BinaryReader& r, int /*fileVersion*/) {
 }
 
 bool TBoxEmbryo::writeCommonRecords(BinaryWriter& w) {
-    w.i32(typeCode());
-    w.i16(static_cast<std::int16_t>(kProjectFileVersion));
+    w.i32(typeCode(), "type");
+    w.i16(static_cast<std::int16_t>(kProjectFileVersion), "version");
     w.zeros(16);
-    setup().writeRecord(w);
-    w.textBlock(frontUnitPath_, kPathBlock);
-    w.textBlock(snapshot_->path(), kPathBlock);
-    front_->writeRecord(w);
+    {
+        FieldGroup g(w, "setup");
+        setup().writeRecord(w);
+    }
+    w.textBlock(frontUnitPath_, kPathBlock, "unitFile");
+    w.textBlock(snapshot_->path(), kPathBlock, "snapshotFile");
+    {
+        FieldGroup g(w, "unit");
+        front_->writeRecord(w);
+    }
     if (box_) {
+        FieldGroup g(w, "box");
         box_->writeRecord(w);
     } else {
         w.zeros(TBoxObject::kRecordSize);
     }
-    transient_->writeRecord(w);
-    roomCabinet_->writeRecord(w);
-    dataSheetPlacement.write(w);
-    w.textBlock(userNote_, kUserNoteSize);
-    writeFitSettings(w, fitSettings_);
-    splWindow_.writeRecord(w);
-    groupDelayWindow_.writeRecord(w);
-    excursionWindow_.writeRecord(w);
-    impedanceWindow_.writeRecord(w);
-    if (const DiagramModel* further = furtherWindow()) further->writeRecord(w);
-    w.u8(dataSheetMinimised ? 1 : 0);
+    {
+        FieldGroup g(w, "transient");
+        transient_->writeRecord(w);
+    }
+    {
+        FieldGroup g(w, "room");
+        roomCabinet_->writeRecord(w);
+    }
+    {
+        FieldGroup g(w, "dataSheetPlacement");
+        dataSheetPlacement.write(w);
+    }
+    w.textBlock(userNote_, kUserNoteSize, "userNote");
+    {
+        FieldGroup g(w, "fit");
+        writeFitSettings(w, fitSettings_);
+    }
+    const std::pair<const DiagramModel*, const char*> windows[] = {{&splWindow_, "splWindow"},
+                                                                  {&groupDelayWindow_, "groupDelayWindow"},
+                                                                  {&excursionWindow_, "excursionWindow"},
+                                                                  {&impedanceWindow_, "impedanceWindow"},
+                                                                  {furtherWindow(), "standingWaveWindow"}};
+    for (const auto& [window, name] : windows) {
+        if (!window) continue;
+        FieldGroup g(w, name);
+        window->writeRecord(w);
+    }
+    w.u8(dataSheetMinimised ? 1 : 0, "dataSheetMinimised");
+    FieldGroup g(w, "snapshotWindow");
     return snapshot_->window().writeRecord(w);
 }
 
@@ -743,7 +768,7 @@ bool TBoxEmbryo::writeProjectBytes(BinaryWriter& w) {
     writeCommonRecords(w);
     Calculate(0);
     writeTypeRecords(w);
-    return w.u16(static_cast<std::uint16_t>(kEndMarker));
+    return w.u16(static_cast<std::uint16_t>(kEndMarker), "endMarker");
 }
 
 bool TBoxEmbryo::WriteProject(const std::string& path) {
@@ -873,19 +898,26 @@ bool TBoxEmbryo::readFrom(BinaryReader& r) {
 }
 
 bool TBoxEmbryo::ReadProject(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    // A project is a few kilobytes; whatever follows the end marker is never looked at.
+    if (!readFilePrefix(path, TBoxEmbryo::kMaxProjectFileSize, bytes)) {
+        projectFileName_ = path;
+        projectSelector_.rememberedPath = path;
+        Reset();
+        return false;
+    }
+    return ReadProjectBytes(bytes, path);
+}
+
+bool TBoxEmbryo::ReadProjectBytes(std::span<const std::uint8_t> bytes, const std::string& path) {
     // A refused file must not leave the program-wide settings half read either.
     const MeasureSetup setupBefore = setup();
     const bool portNonLinearBefore = TPortObject::nonLinear();
     projectFileName_ = path;
     projectSelector_.rememberedPath = path;
 
-    std::vector<std::uint8_t> bytes;
-    // A project is a few kilobytes; whatever follows the end marker is never looked at.
-    bool ok = readFilePrefix(path, TBoxEmbryo::kMaxProjectFileSize, bytes);
-    if (ok) {
-        BinaryReader r(bytes);
-        ok = readFrom(r);
-    }
+    BinaryReader r(bytes);
+    const bool ok = readFrom(r);
     setup().fileVersion = kProjectFileVersion;
     if (!ok) {
         setup() = setupBefore;

@@ -132,6 +132,9 @@ public:
     // another type, wrong end marker) gives false and leaves an empty project (Reset) and the
     // shared measurement setup as it was before.
     [[nodiscard]] virtual bool ReadProject(const std::string& path);
+    // The same for a project file's bytes from elsewhere (its text form); path becomes the
+    // project's file name.
+    [[nodiscard]] bool ReadProjectBytes(std::span<const std::uint8_t> bytes, const std::string& path);
     // Writes the project file atomically: on any failure the file at path is left as it was.
     // On success the project takes path as its file name and is no longer marked changed.
     [[nodiscard]] virtual bool WriteProject(const std::string& path);

@@ -51,10 +51,10 @@ std::vector<std::string> TBoxObject::dataSheetLines() const {
 }
 
 bool TBoxObject::writeRecord(BinaryWriter& w) const {
-    w.f64(Vb);
-    w.f64(Qb);
-    w.f64(Ql);
-    return w.i32(fill);
+    w.f64(Vb, "Vb");
+    w.f64(Qb, "Qb");
+    w.f64(Ql, "Ql");
+    return w.i32(fill, "fill");
 }
 
 bool TBoxObject::readRecord(BinaryReader& r) {

@@ -106,9 +106,19 @@ bool TDoubleTunedBox::elementsChanged() const {
 }
 
 bool TDoubleTunedBox::writeTypeRecords(BinaryWriter& w) const {
-    box2_->writeRecord(w);
-    port1_->writeRecord(w);
-    port2_->writeRecord(w);
+    {
+        FieldGroup g(w, "box2");
+        box2_->writeRecord(w);
+    }
+    {
+        FieldGroup g(w, "port");
+        port1_->writeRecord(w);
+    }
+    {
+        FieldGroup g(w, "port2");
+        port2_->writeRecord(w);
+    }
+    FieldGroup g(w, "airSpeedWindow");
     return airSpeedWindow_.writeRecord(w);
 }
 

@@ -227,14 +227,14 @@ std::vector<std::string> TPortObject::dataSheetLines() const {
 }
 
 bool TPortObject::writeRecord(BinaryWriter& w) const {
-    w.f64(L);
-    w.f64(S);
-    w.f64(D);
-    w.f64(Vbox);
-    w.i32(ports);
-    w.f64(fp);
-    w.u8(nonLinear() ? 1 : 0);
-    return w.f64(flare);
+    w.f64(L, "L");
+    w.f64(S, "S");
+    w.f64(D, "D");
+    w.f64(Vbox, "Vbox");
+    w.i32(ports, "ports");
+    w.f64(fp, "fp");
+    w.u8(nonLinear() ? 1 : 0, "nonLinear");
+    return w.f64(flare, "flare");
 }
 
 bool TPortObject::readRecord(BinaryReader& r, int fileVersion) {

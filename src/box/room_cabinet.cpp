@@ -22,12 +22,12 @@ constexpr double kRadiatorHeight = 0.4;
 constexpr double kPortHeight = 0.15;
 
 void writeSurfaceSwitches(BinaryWriter& w, const RoomSurfaces<std::uint8_t>& s) {
-    w.u8(s.speakerBackWall);
-    w.u8(s.leftWall);
-    w.u8(s.rightWall);
-    w.u8(s.floor);
-    w.u8(s.ceiling);
-    w.u8(s.listenerBackWall);
+    w.u8(s.speakerBackWall, "speakerBackWall");
+    w.u8(s.leftWall, "leftWall");
+    w.u8(s.rightWall, "rightWall");
+    w.u8(s.floor, "floor");
+    w.u8(s.ceiling, "ceiling");
+    w.u8(s.listenerBackWall, "listenerBackWall");
 }
 
 void readSurfaceSwitches(BinaryReader& r, RoomSurfaces<std::uint8_t>& s) {
@@ -41,12 +41,12 @@ void readSurfaceSwitches(BinaryReader& r, RoomSurfaces<std::uint8_t>& s) {
 
 // The factors are stored with the ceiling before the floor.
 void writeSurfaceFactors(BinaryWriter& w, const RoomSurfaces<double>& s) {
-    w.f64(s.speakerBackWall);
-    w.f64(s.leftWall);
-    w.f64(s.rightWall);
-    w.f64(s.ceiling);
-    w.f64(s.floor);
-    w.f64(s.listenerBackWall);
+    w.f64(s.speakerBackWall, "speakerBackWall");
+    w.f64(s.leftWall, "leftWall");
+    w.f64(s.rightWall, "rightWall");
+    w.f64(s.ceiling, "ceiling");
+    w.f64(s.floor, "floor");
+    w.f64(s.listenerBackWall, "listenerBackWall");
 }
 
 void readSurfaceFactors(BinaryReader& r, RoomSurfaces<double>& s) {
@@ -187,34 +187,55 @@ void TRoomCabinet::setMeasuredFile(std::string_view storedName) {
 }
 
 bool TRoomCabinet::writeRecord(BinaryWriter& w) const {
-    window_.writeRecord(w);
-    for (const auto& group : sources) {
-        for (const SourcePosition& p : group) {
-            w.f64(p.dX);
-            w.f64(p.dY);
-            w.f64(p.dZ);
-            w.f64(p.radius);
+    {
+        FieldGroup g(w, "window");
+        window_.writeRecord(w);
+    }
+    // In the order of SourceGroup: the second ports are stored before the first.
+    static constexpr const char* kGroupNames[kGroupCount] = {"driver", "radiator", "port2", "port"};
+    for (std::size_t k = 0; k < sources.size(); ++k) {
+        for (std::size_t i = 0; i < sources[k].size(); ++i) {
+            const SourcePosition& p = sources[k][i];
+            FieldGroup g(w, kGroupNames[k], static_cast<int>(i));
+            w.f64(p.dX, "dX");
+            w.f64(p.dY, "dY");
+            w.f64(p.dZ, "dZ");
+            w.f64(p.radius, "radius");
         }
     }
-    for (double v : {speakerX, speakerY, speakerZ, baffleHeight, baffleWidth, listenerX, listenerY, listenerZ,
-                     roofHeight, roomDepth, roomWidth})
-        w.f64(v);
-    writeSurfaceSwitches(w, reflections);
-    w.u8(cabinetEdges);
-    w.i32(displayMode);
-    w.u8(normalizedTo1m);
-    w.u8(thirdOctaveSmoothing);
-    w.u8(calculateImmediately);
-    writeSurfaceFactors(w, reflectionFactors);
-    w.f64(summationFactor);
+    w.f64(speakerX, "speakerX");
+    w.f64(speakerY, "speakerY");
+    w.f64(speakerZ, "speakerZ");
+    w.f64(baffleHeight, "baffleHeight");
+    w.f64(baffleWidth, "baffleWidth");
+    w.f64(listenerX, "listenerX");
+    w.f64(listenerY, "listenerY");
+    w.f64(listenerZ, "listenerZ");
+    w.f64(roofHeight, "roofHeight");
+    w.f64(roomDepth, "roomDepth");
+    w.f64(roomWidth, "roomWidth");
+    {
+        FieldGroup g(w, "reflections");
+        writeSurfaceSwitches(w, reflections);
+    }
+    w.u8(cabinetEdges, "cabinetEdges");
+    w.i32(displayMode, "displayMode");
+    w.u8(normalizedTo1m, "normalizedTo1m");
+    w.u8(thirdOctaveSmoothing, "thirdOctaveSmoothing");
+    w.u8(calculateImmediately, "calculateImmediately");
+    {
+        FieldGroup g(w, "reflectionFactors");
+        writeSurfaceFactors(w, reflectionFactors);
+    }
+    w.f64(summationFactor, "summationFactor");
 
-    w.u8(measuredInUse);
-    w.textBlock(measuredFile, kPathBlock);
-    w.u8(measuredDisabled);
-    w.i16(transitionFrequency);
-    w.u8(autoLevelOffset);
-    w.f64(levelOffsetDb);
-    return w.f64(levelFactor);
+    w.u8(measuredInUse, "measuredInUse");
+    w.textBlock(measuredFile, kPathBlock, "measuredFile");
+    w.u8(measuredDisabled, "measuredDisabled");
+    w.i16(transitionFrequency, "transitionFrequency");
+    w.u8(autoLevelOffset, "autoLevelOffset");
+    w.f64(levelOffsetDb, "levelOffsetDb");
+    return w.f64(levelFactor, "levelFactor");
 }
 
 bool TRoomCabinet::readRecord(BinaryReader& r, int fileVersion) {

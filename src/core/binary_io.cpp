@@ -26,8 +26,26 @@ template <typename U> U loadLE(const std::uint8_t* p) {
 
 } // namespace
 
-bool BinaryWriter::put(const std::uint8_t* p, std::size_t n) {
+bool BinaryWriter::put(const std::uint8_t* p, std::size_t n, FieldKind kind, const char* name) {
     if (!ok_) return false;
+    if (trace_) {
+        if (kind == FieldKind::Reserved) {
+            trace_->push_back({std::string(), kind, buffer_.size(), n});
+            lastLeaf_.clear();
+        } else {
+            std::string path = group_ + "/" + (name ? name : "?");
+            if (path == lastLeaf_) {
+                // A run of one name becomes an array: the first field gets its index now.
+                if (runLength_ == 1) (*trace_)[runStart_].path += "/0";
+                path += "/" + std::to_string(runLength_++);
+            } else {
+                lastLeaf_ = path;
+                runLength_ = 1;
+                runStart_ = trace_->size();
+            }
+            trace_->push_back({std::move(path), kind, buffer_.size(), n});
+        }
+    }
     if (n > capacity_ - buffer_.size()) {
         // Short write: what fits is written, as a full disk would do.
         buffer_.insert(buffer_.end(), p, p + (capacity_ - buffer_.size()));
@@ -38,47 +56,73 @@ bool BinaryWriter::put(const std::uint8_t* p, std::size_t n) {
     return true;
 }
 
-bool BinaryWriter::u8(std::uint8_t v) { return put(&v, 1); }
+void BinaryWriter::beginGroup(const char* name, int index) {
+    if (!trace_) return;
+    groupEnds_.push_back(group_.size());
+    group_ += "/";
+    group_ += name;
+    if (index >= 0) group_ += "/" + std::to_string(index);
+    lastLeaf_.clear();
+}
 
-bool BinaryWriter::i16(std::int16_t v) { return u16(static_cast<std::uint16_t>(v)); }
+void BinaryWriter::endGroup() {
+    if (!trace_ || groupEnds_.empty()) return;
+    group_.resize(groupEnds_.back());
+    groupEnds_.pop_back();
+    lastLeaf_.clear();
+}
 
-bool BinaryWriter::u16(std::uint16_t v) {
+bool BinaryWriter::u8(std::uint8_t v, const char* name) { return put(&v, 1, FieldKind::U8, name); }
+
+bool BinaryWriter::i16(std::int16_t v, const char* name) {
+    std::uint8_t b[2];
+    storeLE(b, static_cast<std::uint16_t>(v));
+    return put(b, 2, FieldKind::I16, name);
+}
+
+bool BinaryWriter::u16(std::uint16_t v, const char* name) {
     std::uint8_t b[2];
     storeLE(b, v);
-    return put(b, 2);
+    return put(b, 2, FieldKind::U16, name);
 }
 
-bool BinaryWriter::i32(std::int32_t v) { return u32(static_cast<std::uint32_t>(v)); }
+bool BinaryWriter::i32(std::int32_t v, const char* name) {
+    std::uint8_t b[4];
+    storeLE(b, static_cast<std::uint32_t>(v));
+    return put(b, 4, FieldKind::I32, name);
+}
 
-bool BinaryWriter::u32(std::uint32_t v) {
+bool BinaryWriter::u32(std::uint32_t v, const char* name) {
     std::uint8_t b[4];
     storeLE(b, v);
-    return put(b, 4);
+    return put(b, 4, FieldKind::U32, name);
 }
 
-bool BinaryWriter::f64(double v) {
+bool BinaryWriter::f64(double v, const char* name) {
     std::uint8_t b[8];
     storeLE(b, std::bit_cast<std::uint64_t>(v));
-    return put(b, 8);
+    return put(b, 8, FieldKind::F64, name);
 }
 
-bool BinaryWriter::bytes(std::span<const std::uint8_t> data) { return put(data.data(), data.size()); }
+bool BinaryWriter::bytes(std::span<const std::uint8_t> data, const char* name) {
+    return put(data.data(), data.size(), FieldKind::Bytes, name);
+}
 
-bool BinaryWriter::bytes(const char* data, std::size_t n) {
-    return put(reinterpret_cast<const std::uint8_t*>(data), n);
+bool BinaryWriter::bytes(const char* data, std::size_t n, const char* name) {
+    return put(reinterpret_cast<const std::uint8_t*>(data), n, FieldKind::Bytes, name);
 }
 
 bool BinaryWriter::zeros(std::size_t n) {
     const std::vector<std::uint8_t> z(n, 0);
-    return put(z.data(), n);
+    return put(z.data(), n, FieldKind::Reserved, nullptr);
 }
 
-bool BinaryWriter::textBlock(std::string_view text, std::size_t n) {
+bool BinaryWriter::textBlock(std::string_view text, std::size_t n, const char* name) {
     if (n == 0) return ok_;
     std::vector<std::uint8_t> block(n, 0);
     const std::size_t len = std::min(text.size(), n - 1);
     std::memcpy(block.data(), text.data(), len);
-    return put(block.data(), n);
+    return put(block.data(), n, FieldKind::Text, name);
 }
 
 const std::uint8_t* BinaryReader::take(std::size_t n) {

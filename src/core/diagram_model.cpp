@@ -14,7 +14,9 @@ std::string cut(std::string_view s, std::size_t n) { return std::string(s.substr
 } // namespace
 
 bool WindowPlacement::write(BinaryWriter& w) const {
-    for (const auto x : v) w.i16(x);
+    static constexpr const char* kNames[10] = {"flags",  "show",      "minimisedX", "minimisedY", "maximisedX",
+                                               "maximisedY", "left", "top",        "right",      "bottom"};
+    for (std::size_t i = 0; i < v.size(); ++i) w.i16(v[i], kNames[i]);
     return w.ok();
 }
 
@@ -102,8 +104,11 @@ AxisRange DiagramModel::yRange() const {
 }
 
 bool DiagramModel::writeRecord(BinaryWriter& w) const {
-    placement.write(w);
-    return w.textBlock(note_, kNoteSize);
+    {
+        FieldGroup g(w, "placement");
+        placement.write(w);
+    }
+    return w.textBlock(note_, kNoteSize, "note");
 }
 
 bool DiagramModel::readRecord(BinaryReader& r) {

@@ -72,17 +72,17 @@ void MeasureSetup::setPg(double pg) {
 }
 
 bool MeasureSetup::writeRecord(BinaryWriter& w) const {
-    w.u8(calculateImmediately);
-    w.u8(autorange);
-    w.i32(rangeDb);
-    w.f64(Ug);
-    w.f64(Rg);
-    w.f64(Lg);
-    w.f64(Pg);
-    w.i32(pointCount);
-    w.i32(startFrequency);
-    w.i32(stopFrequency);
-    return w.u8(hidePhase);
+    w.u8(calculateImmediately, "calculateImmediately");
+    w.u8(autorange, "autorange");
+    w.i32(rangeDb, "rangeDb");
+    w.f64(Ug, "Ug");
+    w.f64(Rg, "Rg");
+    w.f64(Lg, "Lg");
+    w.f64(Pg, "Pg");
+    w.i32(pointCount, "pointCount");
+    w.i32(startFrequency, "startFrequency");
+    w.i32(stopFrequency, "stopFrequency");
+    return w.u8(hidePhase, "hidePhase");
 }
 
 bool MeasureSetup::readRecord(BinaryReader& r) {

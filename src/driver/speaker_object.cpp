@@ -400,29 +400,29 @@ std::vector<std::string> TSpeakerObject::dataSheetLines(std::string_view heading
 }
 
 bool TSpeakerObject::writeRecord(BinaryWriter& w) const {
-    w.f64(extraMass);
-    w.i32(driverCount);
-    w.u8(isobaric);
-    w.u8(blNonlinear);
-    w.u8(coilHeating);
-    w.u8(cmsNonlinear);
-    w.i16(isobaricConnection);
-    w.i16(coilConnection);
-    w.i16(driverConnection);
-    w.f64(driverGroup.mZ);
-    w.f64(driverGroup.mU);
-    w.f64(driverGroup.mS);
-    w.f64(isobaricGroup.mZ);
-    w.f64(isobaricGroup.mU);
-    w.f64(isobaricGroup.mS);
-    w.u8(importUsable);
-    w.bytes(importFile.data(), importFile.size());
-    w.u8(importDisabled);
-    w.i16(transitionFrequency);
-    w.u8(autoLevel);
-    w.f64(levelOffsetDb);
-    w.f64(levelScale);
-    return w.f64(phaseLagCutoff);
+    w.f64(extraMass, "extraMass");
+    w.i32(driverCount, "driverCount");
+    w.u8(isobaric, "isobaric");
+    w.u8(blNonlinear, "blNonlinear");
+    w.u8(coilHeating, "coilHeating");
+    w.u8(cmsNonlinear, "cmsNonlinear");
+    w.i16(isobaricConnection, "isobaricConnection");
+    w.i16(coilConnection, "coilConnection");
+    w.i16(driverConnection, "driverConnection");
+    w.f64(driverGroup.mZ, "driverMultiplierZ");
+    w.f64(driverGroup.mU, "driverMultiplierU");
+    w.f64(driverGroup.mS, "driverMultiplierS");
+    w.f64(isobaricGroup.mZ, "isobaricMultiplierZ");
+    w.f64(isobaricGroup.mU, "isobaricMultiplierU");
+    w.f64(isobaricGroup.mS, "isobaricMultiplierS");
+    w.u8(importUsable, "importUsable");
+    w.bytes(importFile.data(), importFile.size(), "importFile");
+    w.u8(importDisabled, "importDisabled");
+    w.i16(transitionFrequency, "transitionFrequency");
+    w.u8(autoLevel, "autoLevel");
+    w.f64(levelOffsetDb, "levelOffsetDb");
+    w.f64(levelScale, "levelScale");
+    return w.f64(phaseLagCutoff, "phaseLagCutoff");
 }
 
 bool TSpeakerObject::readRecord(BinaryReader& r, UiHost* ui) {

@@ -415,26 +415,26 @@ void TGeneral::offAxisFactor(double theta, double a, double x, double y, double 
 }
 
 bool TGeneral::writeRecord(BinaryWriter& w) const {
-    w.u8(infinite);
-    w.f64(distance);
-    w.i16(surfaceCount_);
-    for (std::int16_t a : surface_) w.i16(a);
-    w.i16(overlayCount_);
-    for (std::int16_t a : overlay_) w.i16(a);
-    w.i16(lowerFrequency);
-    w.i16(upperFrequency);
-    w.i16(ifftSize_);
-    w.i32(sampleRate_);
-    w.u8(disableIfft);
-    w.u8(gdAuto);
-    w.u8(impedanceAuto);
-    w.i16(splRange);
-    w.i16(impedanceMax);
-    w.u8(hideOnAxis);
-    w.u8(inhibit);
-    w.f64(gdMin);
-    w.f64(gdMax);
-    return w.bytes(title_.data(), kTitleSize);
+    w.u8(infinite, "infinite");
+    w.f64(distance, "distance");
+    w.i16(surfaceCount_, "surfaceCount");
+    for (std::int16_t a : surface_) w.i16(a, "surfaces");
+    w.i16(overlayCount_, "overlayCount");
+    for (std::int16_t a : overlay_) w.i16(a, "overlays");
+    w.i16(lowerFrequency, "lowerFrequency");
+    w.i16(upperFrequency, "upperFrequency");
+    w.i16(ifftSize_, "ifftSize");
+    w.i32(sampleRate_, "sampleRate");
+    w.u8(disableIfft, "disableIfft");
+    w.u8(gdAuto, "gdAuto");
+    w.u8(impedanceAuto, "impedanceAuto");
+    w.i16(splRange, "splRange");
+    w.i16(impedanceMax, "impedanceMax");
+    w.u8(hideOnAxis, "hideOnAxis");
+    w.u8(inhibit, "inhibit");
+    w.f64(gdMin, "gdMin");
+    w.f64(gdMax, "gdMax");
+    return w.bytes(title_.data(), kTitleSize, "title");
 }
 
 bool TGeneral::readRecord(BinaryReader& r, int fileVersion) {

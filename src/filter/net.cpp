@@ -739,7 +739,7 @@ struct BranchRecord {
 };
 
 bool writeComp(BinaryWriter& w, const TComp& c) {
-    return w.u8(c.inUse) && w.f64(c.seriesResistance) && w.f64(c.value);
+    return w.u8(c.inUse, "inUse") && w.f64(c.seriesResistance, "seriesResistance") && w.f64(c.value, "value");
 }
 
 bool readComp(BinaryReader& r, CompRecord& c, int version) {
@@ -764,38 +764,47 @@ bool finite(std::initializer_list<double> values) {
 } // namespace
 
 bool TNet::writeRecord(BinaryWriter& w) const {
-    w.f64(Re);
-    w.f64(Rex);
-    w.f64(Le);
-    w.f64(posZ[0]);
-    w.u16(static_cast<std::uint16_t>(driverCount));
-    w.u8(driversInSeries);
-    w.u8(disconnect);
-    w.f64(posX[0]);
-    w.f64(posY[0]);
-    w.f64(posX[1]);
-    w.f64(posY[1]);
-    w.f64(posZ[1]);
-    w.f64(pistonRadius[0]);
-    w.f64(pistonRadius[1]);
-    w.f64(splScaling[0]);
-    w.f64(splScaling[1]);
-    w.f64(impedanceScaling[0]);
-    w.f64(impedanceScaling[1]);
-    w.f64(attenuation);
-    w.f64(highPassCutoff);
-    w.f64(lowPassCutoff);
-    w.u16(static_cast<std::uint16_t>(highPassOrder));
-    w.u16(static_cast<std::uint16_t>(lowPassOrder));
-    w.u8(invert);
-    w.textBlock(spl1_.FileName(), kPathBlock);
-    w.textBlock(zma1_.FileName(), kPathBlock);
-    w.textBlock(spl2_.FileName(), kPathBlock);
-    w.textBlock(zma2_.FileName(), kPathBlock);
-    for (const TBranch& b : branches_) {
-        w.u16(static_cast<std::uint16_t>(b.GetType()));
-        writeComp(w, b.Resistor());
-        writeComp(w, b.Capacitor());
+    w.f64(Re, "Re");
+    w.f64(Rex, "Rex");
+    w.f64(Le, "Le");
+    w.f64(posZ[0], "posZ1");
+    w.u16(static_cast<std::uint16_t>(driverCount), "driverCount");
+    w.u8(driversInSeries, "driversInSeries");
+    w.u8(disconnect, "disconnect");
+    w.f64(posX[0], "posX1");
+    w.f64(posY[0], "posY1");
+    w.f64(posX[1], "posX2");
+    w.f64(posY[1], "posY2");
+    w.f64(posZ[1], "posZ2");
+    w.f64(pistonRadius[0], "pistonRadius1");
+    w.f64(pistonRadius[1], "pistonRadius2");
+    w.f64(splScaling[0], "splScaling1");
+    w.f64(splScaling[1], "splScaling2");
+    w.f64(impedanceScaling[0], "impedanceScaling1");
+    w.f64(impedanceScaling[1], "impedanceScaling2");
+    w.f64(attenuation, "attenuation");
+    w.f64(highPassCutoff, "highPassCutoff");
+    w.f64(lowPassCutoff, "lowPassCutoff");
+    w.u16(static_cast<std::uint16_t>(highPassOrder), "highPassOrder");
+    w.u16(static_cast<std::uint16_t>(lowPassOrder), "lowPassOrder");
+    w.u8(invert, "invert");
+    w.textBlock(spl1_.FileName(), kPathBlock, "spl1");
+    w.textBlock(zma1_.FileName(), kPathBlock, "zma1");
+    w.textBlock(spl2_.FileName(), kPathBlock, "spl2");
+    w.textBlock(zma2_.FileName(), kPathBlock, "zma2");
+    for (std::size_t i = 0; i < branches_.size(); ++i) {
+        const TBranch& b = branches_[i];
+        FieldGroup g(w, "branches", static_cast<int>(i));
+        w.u16(static_cast<std::uint16_t>(b.GetType()), "type");
+        {
+            FieldGroup c(w, "resistor");
+            writeComp(w, b.Resistor());
+        }
+        {
+            FieldGroup c(w, "capacitor");
+            writeComp(w, b.Capacitor());
+        }
+        FieldGroup c(w, "inductor");
         writeComp(w, b.Inductor());
     }
     return w.ok();

@@ -474,14 +474,18 @@ TCompA* TBranchA::StepLine(std::string_view line, bool up, UiHost* ui) {
 }
 
 bool TBranchA::WriteRecord(BinaryWriter& w) const {
-    w.u16(static_cast<std::uint16_t>(type_));
+    w.u16(static_cast<std::uint16_t>(type_), "type");
     const TCompA* comps[5] = {r1_.get(), r2_.get(), active_ ? c1_.get() : c_.get(),
                               active_ ? c2_.get() : l_.get(), active_ ? l_.get() : nullptr};
-    for (const TCompA* c : comps) {
+    static constexpr const char* kPassiveNames[5] = {"R1", "R2", "C", "L", nullptr};
+    static constexpr const char* kActiveNames[5] = {"R1", "R2", "C1", "C2", "L"};
+    for (std::size_t i = 0; i < 5; ++i) {
+        const TCompA* c = comps[i];
         if (!c) break;
-        w.u8(c->used);
-        w.u8(c->optimise);
-        w.f64(c->Value());
+        FieldGroup g(w, active_ ? kActiveNames[i] : kPassiveNames[i]);
+        w.u8(c->used, "used");
+        w.u8(c->optimise, "optimise");
+        w.f64(c->Value(), "value");
     }
     return w.ok();
 }
@@ -886,26 +890,28 @@ void TNetA::GroupDelayOf(const FVector& phase, const FVector& frequency, FVector
 // ---- project file record
 
 bool TNetA::WriteRecord(BinaryWriter& w) const {
-    w.f64(Re);
-    w.f64(Rex);
-    w.f64(Le);
-    for (const auto* a : {&dX, &dY, &dZ, &pistonRadius})
-        for (double v : *a) w.f64(v);
-    w.f64(recordDouble);
-    for (double v : splScaling) w.f64(v);
-    for (double v : impedanceScaling) w.f64(v);
-    w.u16(static_cast<std::uint16_t>(driverCount));
-    w.u8(disconnected);
-    w.u8(polarityInverted);
-    w.u16(static_cast<std::uint16_t>(targetHpFc));
-    w.u16(static_cast<std::uint16_t>(targetLpFc));
-    w.u16(static_cast<std::uint16_t>(targetHpOrder));
-    w.u16(static_cast<std::uint16_t>(targetLpOrder));
-    w.u32(recordSetting);
-    w.u32(connection);
-    for (std::uint8_t v : splSame) w.u8(v);
-    for (std::uint8_t v : impedanceSame) w.u8(v);
-    if (active_) w.f64(activeGain);
+    w.f64(Re, "Re");
+    w.f64(Rex, "Rex");
+    w.f64(Le, "Le");
+    for (double v : dX) w.f64(v, "dX");
+    for (double v : dY) w.f64(v, "dY");
+    for (double v : dZ) w.f64(v, "dZ");
+    for (double v : pistonRadius) w.f64(v, "pistonRadius");
+    w.f64(recordDouble, "recordDouble");
+    for (double v : splScaling) w.f64(v, "splScaling");
+    for (double v : impedanceScaling) w.f64(v, "impedanceScaling");
+    w.u16(static_cast<std::uint16_t>(driverCount), "driverCount");
+    w.u8(disconnected, "disconnected");
+    w.u8(polarityInverted, "polarityInverted");
+    w.u16(static_cast<std::uint16_t>(targetHpFc), "targetHpFc");
+    w.u16(static_cast<std::uint16_t>(targetLpFc), "targetLpFc");
+    w.u16(static_cast<std::uint16_t>(targetHpOrder), "targetHpOrder");
+    w.u16(static_cast<std::uint16_t>(targetLpOrder), "targetLpOrder");
+    w.u32(recordSetting, "recordSetting");
+    w.u32(connection, "connection");
+    for (std::uint8_t v : splSame) w.u8(v, "splSame");
+    for (std::uint8_t v : impedanceSame) w.u8(v, "impedanceSame");
+    if (active_) w.f64(activeGain, "activeGain");
     for (int i = 0; i < 2 * kMaxDrivers; ++i) {
         const TMeasData& curve = i % 2 == 0 ? *spl_[static_cast<std::size_t>(i / 2)] : *zma_[static_cast<std::size_t>(i / 2)];
         // The name over the block as last read: what follows its terminator stays as it was.
@@ -914,10 +920,17 @@ bool TNetA::WriteRecord(BinaryWriter& w) const {
         const std::size_t len = std::min(name.size(), kPathBlock - 1);
         std::memcpy(block.data(), name.data(), len);
         block[len] = '\0';
-        w.bytes(block.data(), block.size());
+        FieldGroup g(w, "curves", i / 2);
+        w.bytes(block.data(), block.size(), i % 2 == 0 ? "spl" : "zma");
     }
-    for (const auto& b : branches_) b->WriteRecord(w);
-    for (const auto& b : links_) b->WriteRecord(w);
+    for (std::size_t i = 0; i < branches_.size(); ++i) {
+        FieldGroup g(w, "branches", static_cast<int>(i));
+        branches_[i]->WriteRecord(w);
+    }
+    for (std::size_t i = 0; i < links_.size(); ++i) {
+        FieldGroup g(w, "links", static_cast<int>(i));
+        links_[i]->WriteRecord(w);
+    }
     return w.ok();
 }
 

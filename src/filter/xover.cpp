@@ -620,36 +620,59 @@ bool TXover::WriteProject(const std::string& path) {
 bool TXover::writeProjectBytes(BinaryWriter& w) const {
     if (info_ == nullptr) return false;
     const int n = NetCount();
-    w.i32(typeCode_);
-    w.i16(static_cast<std::int16_t>(kCurrentVersion));
+    w.i32(typeCode_, "type");
+    w.i16(static_cast<std::int16_t>(kCurrentVersion), "version");
     w.zeros(16);
-    general_.writeRecord(w);
+    {
+        FieldGroup g(w, "general");
+        general_.writeRecord(w);
+    }
+    // The advanced variants store their nets from the last to the first.
     if (IsSimple()) {
+        FieldGroup g(w, "schematicPlacement");
         schematicPlacement.write(w);
     } else {
         for (int i = n - 1; i >= 0; --i) {
-            netSchematicPlacement[static_cast<std::size_t>(i)].write(w);
-            w.bytes(netSchematicText[static_cast<std::size_t>(i)].data(), kSchematicTextSize);
+            FieldGroup g(w, "schematics", i);
+            {
+                FieldGroup p(w, "placement");
+                netSchematicPlacement[static_cast<std::size_t>(i)].write(w);
+            }
+            w.bytes(netSchematicText[static_cast<std::size_t>(i)].data(), kSchematicTextSize, "text");
         }
     }
     if (IsSimple()) {
+        FieldGroup g(w, "gainWindows", 0);
         gainWindows_[0].writeRecord(w);
     } else {
-        for (int i = n - 1; i >= 0; --i)
+        for (int i = n - 1; i >= 0; --i) {
+            FieldGroup g(w, "gainWindows", i);
             gainWindows_[static_cast<std::size_t>(i)].writeRecord(w);
+        }
     }
-    if (!IsActive()) impedanceWindow_.writeRecord(w);
-    for (const DiagramModel* m :
-         {&summedWindow_, &phaseWindow_, &groupDelayWindow_, &impulseWindow_, &surfaceWindow_, &overlayWindow_})
-        m->writeRecord(w);
+    if (!IsActive()) {
+        FieldGroup g(w, "impedanceWindow");
+        impedanceWindow_.writeRecord(w);
+    }
+    const std::pair<const DiagramModel*, const char*> windows[] = {
+        {&summedWindow_, "summedWindow"},   {&phaseWindow_, "phaseWindow"},     {&groupDelayWindow_, "groupDelayWindow"},
+        {&impulseWindow_, "impulseWindow"}, {&surfaceWindow_, "surfaceWindow"}, {&overlayWindow_, "overlayWindow"}};
+    for (const auto& [window, name] : windows) {
+        FieldGroup g(w, name);
+        window->writeRecord(w);
+    }
     if (IsSimple()) {
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < n; ++i) {
+            FieldGroup g(w, "nets", i);
             static_cast<const TNet&>(netAt(i)).writeRecord(w);
+        }
     } else {
-        for (int i = n - 1; i >= 0; --i)
+        for (int i = n - 1; i >= 0; --i) {
+            FieldGroup g(w, "nets", i);
             advanced_[static_cast<std::size_t>(i)]->WriteRecord(w);
+        }
     }
-    w.u16(static_cast<std::uint16_t>(kEndMarker));
+    w.u16(static_cast<std::uint16_t>(kEndMarker), "endMarker");
     return w.ok();
 }
 
@@ -699,14 +722,20 @@ bool TXover::readFrom(BinaryReader& r) {
 
 bool TXover::ReadProject(const std::string& path) {
     if (info_ == nullptr) return false;
+    std::vector<std::uint8_t> bytes;
+    if (!readFilePrefix(path, TXover::kMaxFileSize, bytes)) {
+        New();
+        return false;
+    }
+    return ReadProjectBytes(bytes, path);
+}
+
+bool TXover::ReadProjectBytes(std::span<const std::uint8_t> bytes, const std::string& path) {
+    if (info_ == nullptr) return false;
     // A refused file leaves the shared settings as they were.
     const TGeneral generalBefore = general_;
-    std::vector<std::uint8_t> bytes;
-    bool ok = readFilePrefix(path, TXover::kMaxFileSize, bytes);
-    if (ok) {
-        BinaryReader r(bytes);
-        ok = readFrom(r);
-    }
+    BinaryReader r(bytes);
+    const bool ok = readFrom(r);
     if (!ok) {
         general_ = generalBefore;
         New();

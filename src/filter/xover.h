@@ -122,6 +122,8 @@ public:
     // Reads a file of this variant; a refused file leaves a new project and the general
     // settings as they were.
     [[nodiscard]] bool ReadProject(const std::string& path);
+    // The same for a project file's bytes from elsewhere (its text form).
+    [[nodiscard]] bool ReadProjectBytes(std::span<const std::uint8_t> bytes, const std::string& path);
 
     // File > Export of the total (kinds 0, 2, 3, 4) and of network i.
     bool ExportTotal(int kind);

@@ -239,15 +239,18 @@ void TStepResponse::runToneBurst() {
 }
 
 bool TStepResponse::writeRecord(BinaryWriter& w) const {
-    window_.writeRecord(w);
-    w.u8(zoom);
-    w.u8(calculationEnabled);
-    w.u8(showInputSignal);
-    w.i16(inputSignal);
-    w.f64(burstFrequency);
-    w.i16(burstPeriods);
-    w.i16(curvesShown);
-    return w.f64(resolution);
+    {
+        FieldGroup g(w, "window");
+        window_.writeRecord(w);
+    }
+    w.u8(zoom, "zoom");
+    w.u8(calculationEnabled, "calculationEnabled");
+    w.u8(showInputSignal, "showInputSignal");
+    w.i16(inputSignal, "inputSignal");
+    w.f64(burstFrequency, "burstFrequency");
+    w.i16(burstPeriods, "burstPeriods");
+    w.i16(curvesShown, "curvesShown");
+    return w.f64(resolution, "resolution");
 }
 
 bool TStepResponse::readRecord(BinaryReader& r) {
