@@ -17,7 +17,9 @@
 #include "box/room_cabinet.h"
 #include "cli/cli_host.h"
 #include "cli/cli_values.h"
+#include "cli/filter_command.h"
 #include "cli/plot.h"
+#include "cli/project_text.h"
 #include "core/binary_io.h"
 #include "core/diagram_model.h"
 #include "core/format.h"
@@ -1360,6 +1362,7 @@ int carryOut(TBoxEmbryo& box, CliHost& host, const ProjectActions& a, const Plan
         host.runPosted();
         reportWritten(out, a.saveFile);
     }
+    if (!a.dumpFile.empty() && !writeProjectText(a.dumpFile, boxProjectJson(box), out, err)) return 1;
 
     ExportContext context{box, host};
     for (const Job& job : plan.exports) {
@@ -1485,6 +1488,9 @@ void addActionOptions(CLI::App& command, ProjectActions& a) {
     command.add_option("--size", a.plotSize, "WIDTHxHEIGHT of the plots in pixels")->capture_default_str();
     command.add_flag("--datasheet", a.datasheet, "print the data sheet");
     command.add_option("--save", a.saveFile, "write the project to this box project file (.box)");
+    command.add_option("--dump", a.dumpFile,
+                       "write every field of the project as readable JSON to this file (.json), which "
+                       "'harlox-cli open FILE.json' reads back to the identical project");
 }
 
 } // namespace
@@ -1555,6 +1561,27 @@ int runBox(const BoxOptions& options, std::ostream& out, std::ostream& err) {
     return carryOut(*box, host, options.actions, *plan, out, err);
 }
 
+namespace {
+
+// A filter project reached through "open": only what every project has.
+int openFilterProject(const OpenOptions& options, std::ostream& out, std::ostream& err) {
+    const ProjectActions& a = options.actions;
+    if (!a.sets.empty() || !a.exports.empty() || !a.plots.empty() || a.datasheet || a.quickBox || a.table ||
+        a.fit || a.iterations) {
+        err << "harlox-cli: " << quoted(options.projectFile)
+            << " holds a filter project: open takes only --save and --dump for it; 'harlox-cli filter open' "
+               "changes it and writes its curves\n";
+        return 1;
+    }
+    FilterOptions filter;
+    filter.projectFile = options.projectFile;
+    filter.actions.saveFile = a.saveFile;
+    filter.actions.dumpFile = a.dumpFile;
+    return runFilterOpen(filter, out, err);
+}
+
+} // namespace
+
 int runOpen(const OpenOptions& options, std::ostream& out, std::ostream& err) {
     startFromDefaults();
     const std::string& path = options.projectFile;
@@ -1562,34 +1589,36 @@ int runOpen(const OpenOptions& options, std::ostream& out, std::ostream& err) {
         err << "harlox-cli: " << why << '\n';
         return 1;
     }
-    std::ifstream file(path, std::ios::binary);
-    std::array<std::uint8_t, 4> head{};
-    file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    BinaryReader reader(std::span<const std::uint8_t>(head.data(), static_cast<std::size_t>(file.gcount())));
+    CliHost host(err);
+    ProjectFromJson text;
     std::int32_t code = 0;
-    if (!reader.i32(code)) {
-        err << "harlox-cli: '" << path << "' is not a project file: it is too short\n";
-        return 1;
+    if (isProjectText(path)) {
+        if (!readProjectText(path, host, text, err)) return 1;
+        if (text.filter) return openFilterProject(options, out, err);
+        code = text.typeCode;
+    } else {
+        std::ifstream file(path, std::ios::binary);
+        std::array<std::uint8_t, 4> head{};
+        file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+        BinaryReader reader(std::span<const std::uint8_t>(head.data(), static_cast<std::size_t>(file.gcount())));
+        if (!reader.i32(code)) {
+            err << "harlox-cli: '" << path << "' is not a project file: it is too short\n";
+            return 1;
+        }
+        if (isFilterProjectCode(code)) return openFilterProject(options, out, err);
     }
-    file.close();
     const BoxType* type = findBoxType(code);
     if (!type) {
-        const ProjectType* known = findProjectType(code);
-        if (known) {
-            err << "harlox-cli: '" << path << "' holds a " << known->name
-                << " project; harlox-cli opens box projects\n";
-        } else {
-            err << "harlox-cli: '" << path << "' is not a project file\n";
-        }
+        err << "harlox-cli: '" << path << "' is not a project file\n";
         return 1;
     }
 
-    CliHost host(err);
     std::unique_ptr<TBoxEmbryo> box = makeBoxProject(type->code, host);
     const std::optional<Plan> plan = planActions(*box, options.actions, err);
     if (!plan) return 1;
     // The project's own reader: its messages (an old file, a missing unit) go to stderr.
-    if (!box->ReadProject(path)) {
+    const bool read = text.ok ? box->ReadProjectBytes(text.bytes, path) : box->ReadProject(path);
+    if (!read) {
         err << "harlox-cli: could not read the " << type->name << " project '" << path
             << "': the project file is corrupt\n";
         return 1;
@@ -1616,8 +1645,9 @@ void addBoxCommand(CLI::App& app, int& exitCode) {
 void addOpenCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<OpenOptions>();
     auto* open = app.add_subcommand(
-        "open", "Read a box project (.box), change it with --set and write its curves, plots and data sheet");
-    open->add_option("FILE", options->projectFile, "box project file (any of the ten box types)")->required();
+        "open", "Read a box project (.box or its text, .json), change it with --set and write its curves, plots "
+                "and data sheet; a filter project (.flt or .json) only with --save and --dump");
+    open->add_option("FILE", options->projectFile, "project file (.box, .flt) or its text form (.json)")->required();
     addActionOptions(*open, options->actions);
     open->callback([options, &exitCode] { exitCode = runOpen(*options, std::cout, std::cerr); });
 }

@@ -30,6 +30,7 @@ struct ProjectActions {
     std::optional<std::string> fit; // "FC[,FU]" in Hz; unset: no frequency fit
     std::optional<long> iterations; // of the fit; kDefaultFitIterations when unset
     std::string saveFile;           // a box project file
+    std::string dumpFile;           // the project's text form, after --save
 };
 
 // "box TYPE [--unit FILE] [ACTIONS]"
@@ -40,7 +41,8 @@ struct BoxOptions {
     ProjectActions actions;
 };
 
-// "open FILE.box [ACTIONS]"
+// "open FILE.box|FILE.json [ACTIONS]"; a filter project (.flt or its text) takes only --save
+// and --dump here.
 struct OpenOptions {
     std::string projectFile;
     ProjectActions actions;

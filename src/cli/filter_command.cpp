@@ -3,6 +3,7 @@
 #include "cli/cli_host.h"
 #include "cli/cli_values.h"
 #include "cli/plot.h"
+#include "cli/project_text.h"
 #include "core/binary_io.h"
 #include "core/diagram_model.h"
 #include "core/format.h"
@@ -742,6 +743,7 @@ int carryOut(TXover& x, CliHost& host, const FilterActions& a, std::ostream& out
         host.runPosted();
         reportWritten(out, a.saveFile);
     }
+    if (!a.dumpFile.empty() && !writeProjectText(a.dumpFile, filterProjectJson(x), out, err)) return 1;
     for (const Job& job : exports) {
         if (!writeExport(x, host, job)) {
             err << "harlox-cli: could not export " << job.name << ": " << writeProblem(job.path) << '\n';
@@ -794,6 +796,9 @@ void addActionOptions(CLI::App& command, FilterActions& a) {
         ->allow_extra_args(false);
     command.add_option("--size", a.plotSize, "WIDTHxHEIGHT of the plots in pixels")->capture_default_str();
     command.add_option("--save", a.saveFile, "write the project to this filter project file (.flt)");
+    command.add_option("--dump", a.dumpFile,
+                       "write every field of the project as readable JSON to this file (.json), which "
+                       "'harlox-cli filter open FILE.json' reads back to the identical project");
     addOptimiseOptions(command, a.optimise);
     addMusicOptions(command, a.music);
 }
@@ -846,22 +851,32 @@ int runFilterOpen(const FilterOptions& options, std::ostream& out, std::ostream&
         err << "harlox-cli: " << why << '\n';
         return 1;
     }
-    std::ifstream file(path, std::ios::binary);
-    std::array<std::uint8_t, 4> head{};
-    file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    BinaryReader reader(std::span<const std::uint8_t>(head.data(), static_cast<std::size_t>(file.gcount())));
-    std::int32_t code = 0;
-    const TXover::VariantInfo* info = reader.i32(code) ? TXover::FindTypeCode(code) : nullptr;
+    CliHost host(err);
+    ProjectFromJson text;
+    const TXover::VariantInfo* info = nullptr;
+    if (isProjectText(path)) {
+        if (!readProjectText(path, host, text, err)) return 1;
+        if (!text.filter) {
+            err << "harlox-cli: " << cli::quoted(path) << " holds a box project: 'harlox-cli open' reads it\n";
+            return 1;
+        }
+        info = TXover::FindTypeCode(text.typeCode);
+    } else {
+        std::ifstream file(path, std::ios::binary);
+        std::array<std::uint8_t, 4> head{};
+        file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+        BinaryReader reader(std::span<const std::uint8_t>(head.data(), static_cast<std::size_t>(file.gcount())));
+        std::int32_t code = 0;
+        info = reader.i32(code) ? TXover::FindTypeCode(code) : nullptr;
+    }
     if (!info) {
         err << "harlox-cli: " << cli::quoted(path) << " is not a filter project file\n";
         return 1;
     }
-    file.close();
-    CliHost host(err);
     TGeneral general;
     TXover xover(general, info->variant, host);
     // The project's own reader: its messages (an old file, a missing curve) go to stderr.
-    if (!xover.ReadProject(path)) {
+    if (!(text.ok ? xover.ReadProjectBytes(text.bytes, path) : xover.ReadProject(path))) {
         err << "harlox-cli: could not read the filter project " << cli::quoted(path)
             << ": the project file is corrupt\n";
         return 1;
@@ -884,8 +899,9 @@ void addFilterCommand(CLI::App& app, int& exitCode) {
 
     auto openOptions = std::make_shared<FilterOptions>();
     auto* open =
-        filter->add_subcommand("open", "Read a filter project (.flt), change it and write its curves");
-    open->add_option("FILE", openOptions->projectFile, "filter project file (any variant)")->required();
+        filter->add_subcommand("open", "Read a filter project (.flt or its text, .json), change it and write its curves");
+    open->add_option("FILE", openOptions->projectFile, "filter project file (any variant) or its text form (.json)")
+        ->required();
     addActionOptions(*open, openOptions->actions);
     open->callback(
         [openOptions, &exitCode] { exitCode = runFilterOpen(*openOptions, std::cout, std::cerr); });

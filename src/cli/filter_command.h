@@ -23,6 +23,7 @@ struct FilterActions {
     std::vector<std::string> plots;   // KIND[:ARG]=FILE.png or .svg
     std::string plotSize = "1200x800";
     std::string saveFile; // a filter project file
+    std::string dumpFile; // the project's text form, after --save
     OptimiseActions optimise; // the wizards and the optimiser, after the settings
     MusicOptions music;       // "Filter music", last
 };

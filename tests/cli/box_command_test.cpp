@@ -1,5 +1,6 @@
 #include "cli/box_command.h"
 #include "cli/cli_values.h"
+#include "cli/filter_command.h"
 
 #include "app/box_factory.h"
 #include "box/abr_box.h"
@@ -398,8 +399,7 @@ TEST_F(BoxCommandTest, EveryTypeSavesAndOpensToTheSameSheetAndCurves) {
     const std::pair<std::string, std::string> cases[] = {
         {dir.file("none.box"), "cannot open '" + dir.file("none.box") + "': No such file or directory"},
         {write("short.box", {0, 0}), "is not a project file: it is too short"},
-        {write("filter.box", {15, 0, 0, 0}),
-         "holds a Simple passive 2-way filter project; harlox-cli opens box projects"},
+        {write("filter.box", {15, 0, 0, 0}), "filter.box\" holds a filter project: open takes only --save and --dump"},
         {write("odd.box", {99, 0, 0, 0}), "is not a project file\n"},
         {write("cut.box", {good.begin(), good.end() - 1}),
          "could not read the bassreflex project '" + dir.file("cut.box") + "': the project file is corrupt"},
@@ -755,6 +755,83 @@ TEST_F(BoxCommandTest, BandpassFitKeepsItsCutoffsInTheProject) {
     reopened.actions.saveFile = dir.file("c.box");
     ASSERT_EQ(runOpen(reopened, out, err), 0) << err.str();
     EXPECT_EQ(storedCutoffs(dir.file("c.box")), std::pair(60, 150));
+}
+
+// The text form: what --dump writes opens as the project itself, edited by hand or by a
+// script, and a text that does not describe a project is refused naming the field.
+TEST_F(BoxCommandTest, TheTextFormOpensAsTheProjectItDescribes) {
+    BoxOptions made = boxWith("bassreflex", {"box.Vb=0.02"}, {}, unitPath);
+    made.actions.saveFile = dir.file("p.box");
+    made.actions.dumpFile = dir.file("p.json");
+    ASSERT_EQ(run(made), 0) << err.str();
+    const std::string text = fileText(dir.file("p.json"));
+    EXPECT_NE(text.find("\"format\": \"harlox box project\""), std::string::npos);
+    EXPECT_NE(text.find("\"Vb\": 0.02,"), std::string::npos) << text.substr(0, 2000);
+
+    const auto openWith = [&](const std::string& file, std::string save, std::string dump) {
+        OpenOptions o{file, boxWith("", {}).actions};
+        o.actions.datasheet = false;
+        o.actions.saveFile = std::move(save);
+        o.actions.dumpFile = std::move(dump);
+        out.str("");
+        err.str("");
+        return runOpen(o, out, err);
+    };
+    ASSERT_EQ(openWith(dir.file("p.json"), dir.file("back.box"), dir.file("back.json")), 0) << err.str();
+    EXPECT_EQ(test::readAll(dir.file("back.box")), test::readAll(dir.file("p.box")));
+    EXPECT_EQ(fileText(dir.file("back.json")), text);
+
+    // An edited value reaches the project as --set would. (Values are taken as they stand: a
+    // script that edits the box volume edits the port's Vbox with it.)
+    std::string edited = text;
+    edited.replace(edited.find("\"Qb\": 15.0,"), 11, "\"Qb\": 7.0,");
+    test::writeAll(dir.file("edited.json"), std::vector<std::uint8_t>(edited.begin(), edited.end()));
+    ASSERT_EQ(openWith(dir.file("edited.json"), dir.file("edited.box"), ""), 0) << err.str();
+    made.actions.sets = {"box.Vb=0.02", "box.Qb=7"};
+    made.actions.dumpFile.clear();
+    made.actions.saveFile = dir.file("set.box");
+    ASSERT_EQ(run(made), 0) << err.str();
+    EXPECT_EQ(test::readAll(dir.file("edited.box")).size(), test::readAll(dir.file("set.box")).size());
+    EXPECT_EQ(open(dir.file("edited.box")), 0);
+    const std::string editedSheet = out.str();
+    EXPECT_EQ(open(dir.file("set.box")), 0);
+    EXPECT_NE(editedSheet.find(" Qb\t\t7.0\n"), std::string::npos) << editedSheet;
+    EXPECT_EQ(out.str().substr(out.str().find("Box\n")), editedSheet.substr(editedSheet.find("Box\n")));
+
+    // A filter project opens here only to be saved or shown as text.
+    FilterOptions filter;
+    filter.variant = "passive2";
+    filter.actions.saveFile = dir.file("f.flt");
+    ASSERT_EQ(runFilterNew(filter, out, err), 0) << err.str();
+    ASSERT_EQ(openWith(dir.file("f.flt"), "", dir.file("f.json")), 0) << err.str();
+    EXPECT_NE(fileText(dir.file("f.json")).find("\"format\": \"harlox filter project\""), std::string::npos);
+    FilterOptions back;
+    back.projectFile = dir.file("f.json");
+    back.actions.saveFile = dir.file("f2.flt");
+    ASSERT_EQ(runFilterOpen(back, out, err), 0) << err.str();
+    EXPECT_EQ(test::readAll(dir.file("f2.flt")), test::readAll(dir.file("f.flt")));
+
+    const auto refused = [&](const std::string& file, const std::string& message) {
+        EXPECT_EQ(openWith(file, dir.file("never.box"), ""), 1) << message;
+        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+        EXPECT_FALSE(std::filesystem::exists(dir.file("never.box")));
+    };
+    std::string missing = text;
+    missing.replace(missing.find("\"Vb\": 0.02,"), 11, "");
+    test::writeAll(dir.file("missing.json"), std::vector<std::uint8_t>(missing.begin(), missing.end()));
+    refused(dir.file("missing.json"), "'" + dir.file("missing.json") + "': field /box/Vb is missing");
+    test::writeAll(dir.file("cut.json"), std::vector<std::uint8_t>(text.begin(), text.begin() + 100));
+    refused(dir.file("cut.json"), "not JSON: ");
+    refused(dir.file("none.json"), "cannot open '" + dir.file("none.json") + "'");
+    {
+        OpenOptions o{dir.file("f.flt"), boxWith("", {}, {"spl=" + dir.file("never.frd")}).actions};
+        EXPECT_EQ(runOpen(o, out, err), 1);
+        EXPECT_NE(err.str().find("holds a filter project: open takes only --save and --dump"), std::string::npos)
+            << err.str();
+    }
+    back.projectFile = dir.file("p.json");
+    EXPECT_EQ(runFilterOpen(back, out, err), 1);
+    EXPECT_NE(err.str().find("holds a box project: 'harlox-cli open' reads it"), std::string::npos) << err.str();
 }
 
 } // namespace
