@@ -2,6 +2,7 @@
 
 #include "app/app_config.h"
 #include "app/box_factory.h"
+#include "app/project_json.h"
 #include "app/project_types.h"
 #include "box/box_embryo.h"
 #include "box/port_object.h"
@@ -262,6 +263,23 @@ int fuzzDriverLibrary(const std::uint8_t* data, std::size_t size) {
         (void)TDriverLibrary::unitFileName(e.unit);
     for (const TRefusedRow& r : library.refused())
         (void)r.text();
+    return 0;
+}
+
+int fuzzProjectText(const std::uint8_t* data, std::size_t size) {
+    resetSharedState();
+    const ProjectFromJson p =
+        projectBytesFromJson(std::string_view(reinterpret_cast<const char*>(data), size), host());
+    if (!p.ok) return 0;
+    if (p.filter) {
+        const TXover::VariantInfo* info = TXover::FindTypeCode(p.typeCode);
+        if (!info) return 0;
+        TGeneral general;
+        TXover project(general, info->variant, host());
+        (void)project.ReadProjectBytes(p.bytes, "input.json");
+    } else if (std::unique_ptr<TBoxEmbryo> project = makeBoxProject(p.typeCode, host())) {
+        (void)project->ReadProjectBytes(p.bytes, "input.json");
+    }
     return 0;
 }
 

@@ -25,6 +25,8 @@ int fuzzWavFile(const std::uint8_t* data, std::size_t size);
 int fuzzFlacFile(const std::uint8_t* data, std::size_t size);
 // A driver table: the first byte 'j' reads the rest as JSON, anything else as CSV.
 int fuzzDriverLibrary(const std::uint8_t* data, std::size_t size);
+// A project's text form; a text that is accepted is read as the project it makes.
+int fuzzProjectText(const std::uint8_t* data, std::size_t size);
 
 using Entry = int (*)(const std::uint8_t*, std::size_t);
 struct NamedEntry {
@@ -44,6 +46,7 @@ inline constexpr NamedEntry kEntries[] = {
     {"wav_file", fuzzWavFile},
     {"flac_file", fuzzFlacFile},
     {"driver_library", fuzzDriverLibrary},
+    {"project_text", fuzzProjectText},
 };
 
 } // namespace harlox::fuzz

@@ -72,6 +72,9 @@ if [ -n "$cli" ] && [ -x "$cli" ]; then
         unit2=(); [ "$b" = reflexbp ] && unit2=(--unit2 "$out/unit_file/default.unt")
         "$cli" box "$b" --unit "$out/unit_file/default.unt" "${unit2[@]}" --save "$out/box_project/new-$b.box" >/dev/null
     done
+    for f in "$examples"/*.box "$examples"/*.flt; do
+        "$cli" open "$f" --dump "$out/project_text/$(basename "$f").json" >/dev/null 2>&1 || true
+    done
     if [ -f "$examples/passive2.flt" ]; then
         head -c 2048 /dev/urandom > "$work/in.pcm"
         "$cli" filter open "$examples/passive2.flt" --music "$work/in.pcm" "$out/wav_file/music.wav" >/dev/null 2>&1

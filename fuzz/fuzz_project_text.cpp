@@ -1,0 +1,5 @@
+#include "fuzz_entries.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return harlox::fuzz::fuzzProjectText(data, size);
+}
