@@ -241,14 +241,8 @@ double TBP5Box::standingWaveLength() const {
 }
 
 bool TBP5Box::writeTypeRecords(BinaryWriter& w) const {
-    {
-        FieldGroup g(w, "box2");
-        box2_->writeRecord(w);
-    }
-    {
-        FieldGroup g(w, "port");
-        port1_->writeRecord(w);
-    }
+    writeGroup(w, "box2", [&] { return box2_->writeRecord(w); });
+    writeGroup(w, "port", [&] { return port1_->writeRecord(w); });
     FieldGroup g(w, "airSpeedWindow");
     return airSpeedWindow_.writeRecord(w);
 }
@@ -279,18 +273,9 @@ void TTwoPortBandpassBox::setBoxVolume(TBoxObject& box, double volume) {
 }
 
 bool TTwoPortBandpassBox::writeTypeRecords(BinaryWriter& w) const {
-    {
-        FieldGroup g(w, "box2");
-        box2_->writeRecord(w);
-    }
-    {
-        FieldGroup g(w, "port");
-        port1_->writeRecord(w);
-    }
-    {
-        FieldGroup g(w, "port2");
-        port2_->writeRecord(w);
-    }
+    writeGroup(w, "box2", [&] { return box2_->writeRecord(w); });
+    writeGroup(w, "port", [&] { return port1_->writeRecord(w); });
+    writeGroup(w, "port2", [&] { return port2_->writeRecord(w); });
     FieldGroup g(w, "airSpeedWindow");
     return airSpeedWindow_.writeRecord(w);
 }

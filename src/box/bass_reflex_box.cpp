@@ -115,10 +115,7 @@ void TBassReflexBox::UpdateDiagrams() {
 }
 
 bool TBassReflexBox::writeTypeRecords(BinaryWriter& w) const {
-    {
-        FieldGroup g(w, "port");
-        port1_->writeRecord(w);
-    }
+    writeGroup(w, "port", [&] { return port1_->writeRecord(w); });
     FieldGroup g(w, "airSpeedWindow");
     return airSpeedWindow_.writeRecord(w);
 }

@@ -341,23 +341,11 @@ void TBassReflexVelBox::appendAdditionalDetails(std::vector<std::string>& lines)
 
 bool TBassReflexVelBox::writeTypeRecords(BinaryWriter& w) const {
     w.f64(ventResistance, "ventResistance");
-    {
-        FieldGroup g(w, "port");
-        port1_->writeRecord(w);
-    }
-    {
-        FieldGroup g(w, "port2");
-        port2_->writeRecord(w);
-    }
-    {
-        FieldGroup g(w, "box2");
-        box2_->writeRecord(w);
-    }
+    writeGroup(w, "port", [&] { return port1_->writeRecord(w); });
+    writeGroup(w, "port2", [&] { return port2_->writeRecord(w); });
+    writeGroup(w, "box2", [&] { return box2_->writeRecord(w); });
     w.textBlock(rearUnitPath(), kPathBlock, "rearUnitFile");
-    {
-        FieldGroup g(w, "rearUnit");
-        rear_->writeRecord(w);
-    }
+    writeGroup(w, "rearUnit", [&] { return rear_->writeRecord(w); });
     FieldGroup g(w, "airSpeedWindow");
     return airSpeedWindow_.writeRecord(w);
 }

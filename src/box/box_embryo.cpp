@@ -716,39 +716,21 @@ bool TBoxEmbryo::writeCommonRecords(BinaryWriter& w) {
     w.i32(typeCode(), "type");
     w.i16(static_cast<std::int16_t>(kProjectFileVersion), "version");
     w.zeros(16);
-    {
-        FieldGroup g(w, "setup");
-        setup().writeRecord(w);
-    }
+    writeGroup(w, "setup", [&] { return setup().writeRecord(w); });
     w.textBlock(frontUnitPath_, kPathBlock, "unitFile");
     w.textBlock(snapshot_->path(), kPathBlock, "snapshotFile");
-    {
-        FieldGroup g(w, "unit");
-        front_->writeRecord(w);
-    }
+    writeGroup(w, "unit", [&] { return front_->writeRecord(w); });
     if (box_) {
         FieldGroup g(w, "box");
         box_->writeRecord(w);
     } else {
         w.zeros(TBoxObject::kRecordSize);
     }
-    {
-        FieldGroup g(w, "transient");
-        transient_->writeRecord(w);
-    }
-    {
-        FieldGroup g(w, "room");
-        roomCabinet_->writeRecord(w);
-    }
-    {
-        FieldGroup g(w, "dataSheetPlacement");
-        dataSheetPlacement.write(w);
-    }
+    writeGroup(w, "transient", [&] { return transient_->writeRecord(w); });
+    writeGroup(w, "room", [&] { return roomCabinet_->writeRecord(w); });
+    writeGroup(w, "dataSheetPlacement", [&] { return dataSheetPlacement.write(w); });
     w.textBlock(userNote_, kUserNoteSize, "userNote");
-    {
-        FieldGroup g(w, "fit");
-        writeFitSettings(w, fitSettings_);
-    }
+    writeGroup(w, "fit", [&] { return writeFitSettings(w, fitSettings_); });
     const std::pair<const DiagramModel*, const char*> windows[] = {{&splWindow_, "splWindow"},
                                                                   {&groupDelayWindow_, "groupDelayWindow"},
                                                                   {&excursionWindow_, "excursionWindow"},

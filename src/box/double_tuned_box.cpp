@@ -106,18 +106,9 @@ bool TDoubleTunedBox::elementsChanged() const {
 }
 
 bool TDoubleTunedBox::writeTypeRecords(BinaryWriter& w) const {
-    {
-        FieldGroup g(w, "box2");
-        box2_->writeRecord(w);
-    }
-    {
-        FieldGroup g(w, "port");
-        port1_->writeRecord(w);
-    }
-    {
-        FieldGroup g(w, "port2");
-        port2_->writeRecord(w);
-    }
+    writeGroup(w, "box2", [&] { return box2_->writeRecord(w); });
+    writeGroup(w, "port", [&] { return port1_->writeRecord(w); });
+    writeGroup(w, "port2", [&] { return port2_->writeRecord(w); });
     FieldGroup g(w, "airSpeedWindow");
     return airSpeedWindow_.writeRecord(w);
 }

@@ -187,10 +187,7 @@ void TRoomCabinet::setMeasuredFile(std::string_view storedName) {
 }
 
 bool TRoomCabinet::writeRecord(BinaryWriter& w) const {
-    {
-        FieldGroup g(w, "window");
-        window_.writeRecord(w);
-    }
+    writeGroup(w, "window", [&] { return window_.writeRecord(w); });
     // In the order of SourceGroup: the second ports are stored before the first.
     static constexpr const char* kGroupNames[kGroupCount] = {"driver", "radiator", "port2", "port"};
     for (std::size_t k = 0; k < sources.size(); ++k) {
@@ -214,19 +211,13 @@ bool TRoomCabinet::writeRecord(BinaryWriter& w) const {
     w.f64(roofHeight, "roofHeight");
     w.f64(roomDepth, "roomDepth");
     w.f64(roomWidth, "roomWidth");
-    {
-        FieldGroup g(w, "reflections");
-        writeSurfaceSwitches(w, reflections);
-    }
+    writeGroup(w, "reflections", [&] { return writeSurfaceSwitches(w, reflections); });
     w.u8(cabinetEdges, "cabinetEdges");
     w.i32(displayMode, "displayMode");
     w.u8(normalizedTo1m, "normalizedTo1m");
     w.u8(thirdOctaveSmoothing, "thirdOctaveSmoothing");
     w.u8(calculateImmediately, "calculateImmediately");
-    {
-        FieldGroup g(w, "reflectionFactors");
-        writeSurfaceFactors(w, reflectionFactors);
-    }
+    writeGroup(w, "reflectionFactors", [&] { return writeSurfaceFactors(w, reflectionFactors); });
     w.f64(summationFactor, "summationFactor");
 
     w.u8(measuredInUse, "measuredInUse");

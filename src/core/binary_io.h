@@ -81,6 +81,12 @@ private:
     BinaryWriter& w_;
 };
 
+// Writes one record under a group name: writeGroup(w, "port", [&] { return port.writeRecord(w); }).
+template <typename Write> void writeGroup(BinaryWriter& w, const char* name, Write&& write) {
+    FieldGroup g(w, name);
+    (void)write();
+}
+
 // Reads little-endian fields from a byte span. A read past the end fails, leaves the
 // target untouched and makes every later read fail as well.
 class BinaryReader {

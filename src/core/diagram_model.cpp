@@ -104,10 +104,7 @@ AxisRange DiagramModel::yRange() const {
 }
 
 bool DiagramModel::writeRecord(BinaryWriter& w) const {
-    {
-        FieldGroup g(w, "placement");
-        placement.write(w);
-    }
+    writeGroup(w, "placement", [&] { return placement.write(w); });
     return w.textBlock(note_, kNoteSize, "note");
 }
 

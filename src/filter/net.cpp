@@ -796,14 +796,8 @@ bool TNet::writeRecord(BinaryWriter& w) const {
         const TBranch& b = branches_[i];
         FieldGroup g(w, "branches", static_cast<int>(i));
         w.u16(static_cast<std::uint16_t>(b.GetType()), "type");
-        {
-            FieldGroup c(w, "resistor");
-            writeComp(w, b.Resistor());
-        }
-        {
-            FieldGroup c(w, "capacitor");
-            writeComp(w, b.Capacitor());
-        }
+        writeGroup(w, "resistor", [&] { return writeComp(w, b.Resistor()); });
+        writeGroup(w, "capacitor", [&] { return writeComp(w, b.Capacitor()); });
         FieldGroup c(w, "inductor");
         writeComp(w, b.Inductor());
     }

@@ -623,10 +623,7 @@ bool TXover::writeProjectBytes(BinaryWriter& w) const {
     w.i32(typeCode_, "type");
     w.i16(static_cast<std::int16_t>(kCurrentVersion), "version");
     w.zeros(16);
-    {
-        FieldGroup g(w, "general");
-        general_.writeRecord(w);
-    }
+    writeGroup(w, "general", [&] { return general_.writeRecord(w); });
     // The advanced variants store their nets from the last to the first.
     if (IsSimple()) {
         FieldGroup g(w, "schematicPlacement");
@@ -634,10 +631,7 @@ bool TXover::writeProjectBytes(BinaryWriter& w) const {
     } else {
         for (int i = n - 1; i >= 0; --i) {
             FieldGroup g(w, "schematics", i);
-            {
-                FieldGroup p(w, "placement");
-                netSchematicPlacement[static_cast<std::size_t>(i)].write(w);
-            }
+            writeGroup(w, "placement", [&] { return netSchematicPlacement[static_cast<std::size_t>(i)].write(w); });
             w.bytes(netSchematicText[static_cast<std::size_t>(i)].data(), kSchematicTextSize, "text");
         }
     }

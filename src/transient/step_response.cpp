@@ -239,10 +239,7 @@ void TStepResponse::runToneBurst() {
 }
 
 bool TStepResponse::writeRecord(BinaryWriter& w) const {
-    {
-        FieldGroup g(w, "window");
-        window_.writeRecord(w);
-    }
+    writeGroup(w, "window", [&] { return window_.writeRecord(w); });
     w.u8(zoom, "zoom");
     w.u8(calculationEnabled, "calculationEnabled");
     w.u8(showInputSignal, "showInputSignal");
