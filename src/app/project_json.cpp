@@ -293,8 +293,8 @@ ProjectFromJson projectBytesFromJson(std::string_view text, UiHost& ui) {
     Json root;
     try {
         root = Json::parse(text.begin(), text.end());
-    } catch (const Json::parse_error& e) {
-        // The parser's own words name the line and column.
+    } catch (const Json::exception& e) {
+        // The parser's own words name the line and column (or the number that overflows).
         result.error = std::string("not JSON: ") + e.what();
         return result;
     }

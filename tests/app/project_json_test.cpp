@@ -214,6 +214,7 @@ TEST(ProjectJson, ARefusedTextSaysWhichFieldAndWhy) {
         EXPECT_FALSE(r.error.empty()) << text;
     }
     EXPECT_NE(projectBytesFromJson("{\n  \"format\": ,\n}", ui).error.find("line 2"), std::string::npos);
+    EXPECT_NE(projectBytesFromJson("{\"format\": 1e400}", ui).error.find("number overflow"), std::string::npos);
 }
 
 } // namespace
