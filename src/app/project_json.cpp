@@ -28,20 +28,12 @@ struct Layout {
     std::vector<TracedField> fields;
 };
 
-Layout traceBox(TBoxEmbryo& box) {
+// A box project or a filter project, as its file is written.
+template <typename Project> Layout traced(Project& project) {
     Layout l;
     BinaryWriter w;
     w.setTrace(&l.fields);
-    (void)box.writeProjectBytes(w);
-    l.bytes = w.take();
-    return l;
-}
-
-Layout traceFilter(const TXover& xover) {
-    Layout l;
-    BinaryWriter w;
-    w.setTrace(&l.fields);
-    (void)xover.writeProjectBytes(w);
+    (void)project.writeProjectBytes(w);
     l.bytes = w.take();
     return l;
 }
@@ -284,9 +276,9 @@ void collectLeaves(const Json& v, const std::string& path, std::vector<std::stri
 
 } // namespace
 
-std::string boxProjectJson(TBoxEmbryo& box) { return toJson(kBoxProjectFormat, traceBox(box)); }
+std::string boxProjectJson(TBoxEmbryo& box) { return toJson(kBoxProjectFormat, traced(box)); }
 
-std::string filterProjectJson(const TXover& xover) { return toJson(kFilterProjectFormat, traceFilter(xover)); }
+std::string filterProjectJson(const TXover& xover) { return toJson(kFilterProjectFormat, traced(xover)); }
 
 ProjectFromJson projectBytesFromJson(std::string_view text, UiHost& ui) {
     ProjectFromJson result;
@@ -329,14 +321,14 @@ ProjectFromJson projectBytesFromJson(std::string_view text, UiHost& ui) {
         }
         TGeneral general;
         const TXover xover(general, info->variant, ui);
-        layout = traceFilter(xover);
+        layout = traced(xover);
     } else {
         std::unique_ptr<TBoxEmbryo> box = makeBoxProject(static_cast<int>(code), ui);
         if (!box) {
             result.error = "field /type: " + std::to_string(code) + " is not the type code of a box project";
             return result;
         }
-        layout = traceBox(*box);
+        layout = traced(*box);
     }
 
     std::set<std::string> known{"/format"};
