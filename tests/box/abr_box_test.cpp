@@ -64,11 +64,7 @@ TEST_P(AbrReference, CurvesEqualTheFormulas) {
     box.Calculate(0);
     const test::AbrRefResult r = test::abrReferenceModel(p, q);
     ASSERT_EQ(box.pointCount(), p.N);
-    test::expectCurve("SPL", box.SPL.data(), r.spl);
-    test::expectCurve("phase", box.splPhase.data(), r.phase);
-    test::expectCurve("impedance", box.front().impedance.data(), r.imp);
-    test::expectCurve("impedance phase", box.impedancePhase.data(), r.impPhase);
-    test::expectCurve("excursion", box.front().excursion.data(), r.exc);
+    test::expectCommonCurves(box, r);
     test::expectCurve("driver SPL", box.driverSPL.data(), r.driverSpl);
     test::expectCurve("ABR SPL", box.abrSPL.data(), r.abrSpl);
     test::expectCurve("ABR excursion", box.abr().X.data(), r.abrX);

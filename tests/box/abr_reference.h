@@ -31,19 +31,14 @@ inline AbrRefResult abrReferenceModel(const RefParams& p, const AbrRefParams& q)
     const C K(0, 58999.99999999999);
     const int N = p.N;
     AbrRefResult r;
-    for (auto* v : {&r.f, &r.spl, &r.phase, &r.imp, &r.impPhase, &r.exc, &r.driverSpl, &r.abrSpl, &r.abrX})
+    for (auto* v : {&r.f, &r.imp, &r.impPhase, &r.exc, &r.driverSpl, &r.abrSpl, &r.abrX})
         v->resize(N);
     std::vector<C> P(N);
     double mZ, mU, mS;
     refMultipliers(p, mZ, mU, mS);
     const double a = std::sqrt(p.Sd * 0.3183098861837697);
     const double step = std::log10(double(p.stop) / double(p.start)) / (N - 1);
-    const double cab = (1 + p.fill * 0.01 * 0.2) * p.Vb * 7.042253521126761e-06;
-    double reHot = p.Re;
-    if (p.coilHeating && p.Pmax != 0) {
-        const double u = p.Ug * mU;
-        reHot = p.Re * (1 + (u * u / p.Re) / p.Pmax * 230 * 0.0039);
-    }
+    const double reHot = refHotRe(p, mU);
 
     // The radiator.
     const double ap = std::sqrt(q.Sd / 3.14159265359);
@@ -61,9 +56,7 @@ inline AbrRefResult abrReferenceModel(const RefParams& p, const AbrRefParams& q)
         r.f[i] = f;
         const double ka = 6.28318530718 * a * f * 0.002901073397156948;
         const C zrad(0.04304 * f * f / (ka * ka + 4), 1.45 * f / a);
-        const double x = -1 / (cab * w);
-        const C zs(std::abs(x) / p.Qb, x);
-        const C zbox = 1.0 / (1.0 / zs + 1.0 / (p.Ql * std::abs(x)));
+        const C zbox = refBoxZ({p.Vb, p.Qb, p.Ql, p.fill}, w);
 
         const C zm = (rm + j * (w * mms - 1 / (w * cmp))) / (q.Sd * q.Sd);
         const C zmass = j * w * 0.826 / (3.14159265359 * ap);
@@ -99,10 +92,7 @@ inline AbrRefResult abrReferenceModel(const RefParams& p, const AbrRefParams& q)
         P[i] = pd - pabr;
     }
 
-    for (int i = 0; i < N; ++i) {
-        r.spl[i] = 20 * std::log10(std::abs(P[i]));
-        r.phase[i] = std::atan2(P[i].imag(), P[i].real()) * 180 / 3.141592653589793;
-    }
+    refSplPhaseDelay(P, r.f, r.spl, r.phase, r.delay);
     return r;
 }
 

@@ -21,9 +21,11 @@
 namespace harlox {
 namespace {
 
-using test::BpRefBox;
 using test::BpRefParams;
-using test::BpRefPort;
+using test::maxOf;
+using test::roundPort;
+using test::setBox;
+using test::setPort;
 
 std::unique_ptr<TBandpassBox> makeBox(int type, UiHost& ui) {
     switch (type) {
@@ -36,21 +38,6 @@ std::unique_ptr<TBandpassBox> makeBox(int type, UiHost& ui) {
     default:
         return std::make_unique<TBP8Box>(ui);
     }
-}
-
-BpRefPort roundPort(double length, double diameter, int ports = 1, double flare = 0.0) {
-    return {length, diameter, 3.14159265359 * diameter * diameter / 4, flare, ports};
-}
-
-void setBox(TBandpassBox& project, TBoxObject& b, const BpRefBox& v) {
-    project.setBoxVolume(b, v.Vb);
-    b.Qb = v.Qb, b.Ql = v.Ql, b.fill = v.fill, b.boxChanged = 1;
-}
-
-void setPort(TPortObject& port, const BpRefPort& v) {
-    port.L = v.L, port.D = v.D, port.S = v.S, port.flare = v.flare, port.ports = v.ports;
-    port.computeSeff();
-    port.portChanged = 1;
 }
 
 void apply(TBandpassBox& box, const BpRefParams& q, const test::TempDir& dir) {
@@ -89,10 +76,6 @@ TypeCurves curvesOf(const TBandpassBox& box) {
     if (const auto* b = dynamic_cast<const TBP8Box*>(&box))
         return {b->sidePortSPL.data(), b->middlePortSPL.data(), nullptr};
     return {};
-}
-
-double maxOf(const std::array<double, kMaxPoints>& v, int n) {
-    return *std::max_element(v.begin(), v.begin() + n);
 }
 
 // ---- the curves against the plain implementation ------------------------------------
@@ -159,13 +142,7 @@ TEST_P(BandpassReference, CurvesEqualTheFormulas) {
     const int n = q.base.N;
     ASSERT_EQ(box->pointCount(), n);
     EXPECT_EQ(box->lastPassCount(), q.base.cmsNonlinear ? 2 : 1);
-    test::expectCurve("f", sharedSetup().grid.f.data(), r.f);
-    test::expectCurve("SPL", box->SPL.data(), r.spl);
-    test::expectCurve("phase", box->splPhase.data(), r.phase);
-    test::expectCurve("group delay", box->groupDelay.data(), r.delay);
-    test::expectCurve("impedance", box->front().impedance.data(), r.imp);
-    test::expectCurve("impedance phase", box->impedancePhase.data(), r.impPhase);
-    test::expectCurve("excursion", box->front().excursion.data(), r.exc);
+    test::expectCommonCurves(*box, r);
     test::expectCurve("air speed 1", box->airSpeed1.data(), r.speed1);
     const TypeCurves curves = curvesOf(*box);
     if (curves.level1) test::expectCurve("port 1 SPL", curves.level1, r.level1);

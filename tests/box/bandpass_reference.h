@@ -12,15 +12,8 @@
 
 namespace harlox::test {
 
-struct BpRefBox {
-    double Vb = 0.01, Qb = 15.0, Ql = 15.0;
-    int fill = 0;
-};
-
-struct BpRefPort {
-    double L = 0.1, D = 0.05, S = 0.00196349540849375, flare = 0.0;
-    int ports = 1;
-};
+using BpRefBox = RefBox;
+using BpRefPort = RefPort;
 
 // The driver, setup and flags come from `base` (its own box and port fields are not used).
 // box1/port1 are the main box and port 1 of each type (rear, or the side boxes of type 4).
@@ -31,9 +24,8 @@ struct BpRefParams {
     BpRefPort port1, port2;
 };
 
-struct BpRefResult {
-    std::vector<double> f, spl, phase, delay, imp, impPhase, exc, speed1, speed2, level1, level2, driverSpl,
-        modes;
+struct BpRefResult : RefResult {
+    std::vector<double> speed1, speed2, level1, level2, modes;
     double fl = 0.0, fu = 0.0;
 };
 
@@ -44,31 +36,13 @@ inline BpRefResult bpReferenceModel(const BpRefParams& q) {
     const RefParams& p = q.base;
     const int N = p.N;
     BpRefResult r;
-    for (auto* v : {&r.f, &r.spl, &r.phase, &r.delay, &r.imp, &r.impPhase, &r.exc, &r.speed1, &r.speed2,
-                    &r.level1, &r.level2, &r.driverSpl, &r.modes})
+    for (auto* v : {&r.f, &r.imp, &r.impPhase, &r.exc, &r.speed1, &r.speed2, &r.level1, &r.level2, &r.driverSpl})
         v->resize(N);
     std::vector<C> P(N);
     double mZ, mU, mS;
     refMultipliers(p, mZ, mU, mS);
     const double step = std::log10(double(p.stop) / double(p.start)) / (N - 1);
-    double reHot = p.Re;
-    if (p.coilHeating && p.Pmax != 0) {
-        const double u = p.Ug * mU;
-        reHot = p.Re * (1 + (u * u / p.Re) / p.Pmax * 230 * 0.0039);
-    }
-    const auto boxZ = [](const BpRefBox& b, double w) {
-        const double x = -1 / ((1 + 0.002 * b.fill) * b.Vb / 142000.0 * w);
-        const C zs(std::abs(x) / b.Qb, x);
-        return 1.0 / (1.0 / zs + 1.0 / (b.Ql * std::abs(x)));
-    };
-    const auto portZ = [pi](const BpRefPort& pt, double w) {
-        const double rr = std::sqrt(pt.S / pi);
-        const double seff = (1 + 0.576 * pt.flare) * pi * (rr - 0.0018) * (rr - 0.0018);
-        const double m =
-            pt.ports == 1 ? 1.18 * (pt.L + 0.6 * pt.D) / seff : 1.18 * (pt.L + 1.7 * pt.D) / seff / pt.ports;
-        const double k = ((2 * pt.L / pt.D + 1) * (1 / seff) * 1.18 * std::sqrt(3.12e-05)) / pt.ports;
-        return C(k * std::sqrt(w), m * w);
-    };
+    const double reHot = refHotRe(p, mU);
     // Returns the factor applied to u.
     const auto limit = [&](const BpRefPort& pt, C& u, double& v) {
         v = std::abs(u) / (pt.S * pt.ports);
@@ -85,8 +59,8 @@ inline BpRefResult bpReferenceModel(const BpRefParams& q) {
         const double f = p.start * std::pow(10.0, i * step);
         const double w = 2 * pi * f;
         r.f[i] = f;
-        const C z1 = boxZ(q.box1, w), z2 = boxZ(q.box2, w);
-        const C zp1 = portZ(q.port1, w), zp2 = portZ(q.port2, w);
+        const C z1 = refBoxZ(q.box1, w), z2 = refBoxZ(q.box2, w);
+        const C zp1 = refPortZ(q.port1, w), zp2 = refPortZ(q.port2, w);
         const double n = p.n;
         C back;
         switch (q.type) {
@@ -143,18 +117,7 @@ inline BpRefResult bpReferenceModel(const BpRefParams& q) {
         P[i] = K * f * u2 - K * f * u1;
     }
 
-    for (int i = 0; i < N; ++i) {
-        r.spl[i] = 20 * std::log10(std::abs(P[i]));
-        r.phase[i] = std::arg(P[i]) * 180 / 3.141592653589793;
-    }
-    for (int i = 1; i < N - 1; ++i) {
-        double d = r.phase[i + 1] - r.phase[i - 1];
-        if (d > 180) d -= 360;
-        if (d < -180) d += 360;
-        r.delay[i] = -d / 360 * 1000 / (r.f[i + 1] - r.f[i - 1]);
-    }
-    r.delay[0] = r.delay[1];
-    r.delay[N - 1] = r.delay[N - 2];
+    refSplPhaseDelay(P, r.f, r.spl, r.phase, r.delay);
 
     // -3 dB points from the last dip, else from the peak.
     const std::vector<double>& s = r.spl;

@@ -53,6 +53,73 @@ struct RefResult {
     double f3 = 0.0;
 };
 
+// One chamber and one port (or one bank of equal ports), as the multi-chamber types list them.
+struct RefBox {
+    double Vb = 0.01, Qb = 15.0, Ql = 15.0;
+    int fill = 0;
+};
+
+struct RefPort {
+    double L = 0.1, D = 0.05, S = 0.00196349540849375, flare = 0.0;
+    int ports = 1;
+};
+
+inline double refCompliance(const RefBox& b) {
+    return (1 + 0.002 * b.fill) * b.Vb / 142000.0;
+}
+
+inline std::complex<double> refBoxZ(const RefBox& b, double w) {
+    const double x = -1 / (refCompliance(b) * w);
+    const std::complex<double> zs(std::abs(x) / b.Qb, x);
+    return 1.0 / (1.0 / zs + 1.0 / (b.Ql * std::abs(x)));
+}
+
+inline double refSeff(const RefPort& p) {
+    const double r = std::sqrt(p.S / 3.14159265359);
+    return (1 + 0.576 * p.flare) * 3.14159265359 * (r - 0.0018) * (r - 0.0018);
+}
+
+inline double refPortMass(const RefPort& p) {
+    const double seff = refSeff(p);
+    return p.ports == 1 ? 1.18 * (p.L + 0.6 * p.D) / seff : 1.18 * (p.L + 1.7 * p.D) / seff / p.ports;
+}
+
+inline std::complex<double> refPortZ(const RefPort& p, double w) {
+    const double k = ((2 * p.L / p.D + 1) * (1 / refSeff(p)) * 1.18 * std::sqrt(3.12e-05)) / p.ports;
+    return {k * std::sqrt(w), refPortMass(p) * w};
+}
+
+// SPL, phase and group delay of the summed pressure.
+inline void refSplPhaseDelay(const std::vector<std::complex<double>>& P, const std::vector<double>& f,
+                             std::vector<double>& spl, std::vector<double>& phase, std::vector<double>& delay) {
+    const std::size_t N = P.size();
+    spl.resize(N), phase.resize(N), delay.resize(N);
+    for (std::size_t i = 0; i < N; ++i) {
+        spl[i] = 20 * std::log10(std::abs(P[i]));
+        phase[i] = std::arg(P[i]) * 180 / 3.141592653589793;
+    }
+    for (std::size_t i = 1; i + 1 < N; ++i) {
+        double d = phase[i + 1] - phase[i - 1];
+        if (d > 180) d -= 360;
+        if (d < -180) d += 360;
+        delay[i] = -d / 360 * 1000 / (f[i + 1] - f[i - 1]);
+    }
+    delay[0] = delay[1];
+    delay[N - 1] = delay[N - 2];
+}
+
+// The -3 dB point below the level at the top of the grid, 0 where the curve never crosses it.
+inline double refF3(const std::vector<double>& f, const std::vector<double>& spl) {
+    const int N = static_cast<int>(spl.size());
+    const double ref = spl[N - 1] - 3;
+    int i = 0;
+    while (i < N && spl[i] <= ref)
+        ++i;
+    if (i == 0 || i == N) return 0.0;
+    const double t = (spl[i] - ref) / (spl[i] - spl[i - 1]);
+    return (1 - t) * f[i] + t * f[i - 1];
+}
+
 inline void refMultipliers(const RefParams& p, double& mZ, double& mU, double& mS) {
     const double n = p.n;
     // {impedance, voltage, source impedance} of connections 2 to 7; 8 (separate sources) is neutral.
@@ -72,6 +139,13 @@ inline void refMultipliers(const RefParams& p, double& mZ, double& mU, double& m
     if (p.isobaric) pair(p.isobaricConnection);
     if (p.dualCoil) pair(p.coilConnection);
     mZ = z, mU = u, mS = s;
+}
+
+// The voice coil's resistance warmed by the drive when coil heating is on.
+inline double refHotRe(const RefParams& p, double mU) {
+    if (!p.coilHeating || p.Pmax == 0) return p.Re;
+    const double u = p.Ug * mU;
+    return p.Re * (1 + (u * u / p.Re) / p.Pmax * 230 * 0.0039);
 }
 
 // The driver chain at one frequency: `load` is what the cone works into besides its own
@@ -131,17 +205,9 @@ inline RefResult referenceModel(const RefParams& p) {
     const double a = std::sqrt(p.Sd * 0.3183098861837697);
     const double step = std::log10(double(p.stop) / double(p.start)) / (N - 1);
 
-    const double cab = (1 + p.fill * 0.01 * 0.2) * p.Vb * 7.042253521126761e-06;
-    const double rr = std::sqrt(p.S * 0.3183098861837697);
-    const double seff = (1 + 0.576 * p.flare) * 3.14159265359 * (rr - 0.0018) * (rr - 0.0018);
-    const double mp =
-        p.ports == 1 ? 1.18 * (p.L + 0.6 * p.D) / seff : 1.18 * (p.L + 1.7 * p.D) / seff / p.ports;
-    const double kp = ((2 * p.L / p.D + 1) * (1 / seff) * 1.18 * std::sqrt(3.12e-05)) / p.ports;
-    double reHot = p.Re;
-    if (p.coilHeating && p.Pmax != 0) {
-        const double u = p.Ug * mU;
-        reHot = p.Re * (1 + (u * u / p.Re) / p.Pmax * 230 * 0.0039);
-    }
+    const RefBox box{p.Vb, p.Qb, p.Ql, p.fill};
+    const RefPort port{p.L, p.D, p.S, p.flare, p.ports};
+    const double reHot = refHotRe(p, mU);
 
     for (int i = 0; i < N; ++i) {
         const double f = p.start * std::pow(10.0, i * step);
@@ -149,10 +215,8 @@ inline RefResult referenceModel(const RefParams& p) {
         r.f[i] = f;
         const double ka = 6.28318530718 * a * f * 0.002901073397156948;
         const C zrad(0.04304 * f * f / (ka * ka + 4), 1.45 * f / a);
-        const double x = -1 / (cab * w);
-        const C zs(std::abs(x) / p.Qb, x);
-        const C zbox = 1.0 / (1.0 / zs + 1.0 / (p.Ql * std::abs(x)));
-        const C zport(kp * std::sqrt(w), mp * w);
+        const C zbox = refBoxZ(box, w);
+        const C zport = refPortZ(port, w);
         const C zback = p.bassReflex ? 1.0 / (1.0 / zbox + 1.0 / zport) : zbox;
 
         const RefDriverPoint d = refDriverChain(p, w, double(p.n) * zback + zrad, reHot, mU, mS, mZ);
@@ -227,32 +291,14 @@ inline RefResult referenceModel(const RefParams& p) {
         }
     }
 
-    for (int i = 0; i < N; ++i) {
-        r.spl[i] = 20 * std::log10(std::abs(P[i]));
-        r.phase[i] = std::atan2(P[i].imag(), P[i].real()) * 180 / 3.141592653589793;
-    }
-    for (int i = 1; i < N - 1; ++i) {
-        double d = r.phase[i + 1] - r.phase[i - 1];
-        if (d > 180) d -= 360;
-        if (d < -180) d += 360;
-        r.delay[i] = d * (-1000.0 / 360.0) / (r.f[i + 1] - r.f[i - 1]);
-    }
-    r.delay[0] = r.delay[1];
-    r.delay[N - 1] = r.delay[N - 2];
+    refSplPhaseDelay(P, r.f, r.spl, r.phase, r.delay);
     if (imported) {
         const std::vector<double> raw = r.delay;
         for (int i = 3; i < N - 3; ++i)
             r.delay[i] = std::min(raw[i], raw[i - 3] + raw[i + 3]);
     }
 
-    const double ref = r.spl[N - 1] - 3;
-    int i = 0;
-    while (i < N && r.spl[i] <= ref)
-        ++i;
-    if (i > 0 && i < N) {
-        const double t = (r.spl[i] - ref) / (r.spl[i] - r.spl[i - 1]);
-        r.f3 = (1 - t) * r.f[i] + t * r.f[i - 1];
-    }
+    r.f3 = refF3(r.f, r.spl);
     return r;
 }
 

@@ -26,6 +26,25 @@ inline void resetSharedState() {
     TPortObject::setNonLinear(false);
 }
 
+inline RefPort roundPort(double length, double diameter, int ports = 1, double flare = 0.0) {
+    return {length, diameter, 3.14159265359 * diameter * diameter / 4, flare, ports};
+}
+
+inline void setBox(TBoxEmbryo& project, TBoxObject& b, const RefBox& v) {
+    project.setBoxVolume(b, v.Vb);
+    b.Qb = v.Qb, b.Ql = v.Ql, b.fill = v.fill, b.boxChanged = 1;
+}
+
+inline void setPort(TPortObject& port, const RefPort& v) {
+    port.L = v.L, port.D = v.D, port.S = v.S, port.flare = v.flare, port.ports = v.ports;
+    port.computeSeff();
+    port.portChanged = 1;
+}
+
+inline double maxOf(const std::array<double, kMaxPoints>& v, int n) {
+    return *std::max_element(v.begin(), v.begin() + n);
+}
+
 // Puts the reference parameters into a project (the measured file is written into `dir`).
 inline void applyParams(TBoxEmbryo& box, const RefParams& p, const TempDir& dir) {
     MeasureSetup& s = sharedSetup();
@@ -96,6 +115,17 @@ inline void expectCurve(const char* name, const double* model, const std::vector
     EXPECT_EQ(bad, 0) << name;
 }
 
+// The curves every box type shows, against its reference.
+inline void expectCommonCurves(const TBoxEmbryo& box, const RefResult& r) {
+    expectCurve("f", sharedSetup().grid.f.data(), r.f);
+    expectCurve("SPL", box.SPL.data(), r.spl);
+    expectCurve("phase", box.splPhase.data(), r.phase);
+    expectCurve("group delay", box.groupDelay.data(), r.delay);
+    expectCurve("impedance", box.front().impedance.data(), r.imp);
+    expectCurve("impedance phase", box.impedancePhase.data(), r.impPhase);
+    expectCurve("excursion", box.front().excursion.data(), r.exc);
+}
+
 // One configuration of the reference comparison: changes to a type's base parameters.
 struct ReferenceCase {
     const char* name;
@@ -110,13 +140,7 @@ inline void calculateAndCompare(TBoxEmbryo& box, RefParams p, const ReferenceCas
     box.Calculate(0);
     const RefResult r = referenceModel(p);
     ASSERT_EQ(box.pointCount(), p.N);
-    expectCurve("f", sharedSetup().grid.f.data(), r.f);
-    expectCurve("SPL", box.SPL.data(), r.spl);
-    expectCurve("phase", box.splPhase.data(), r.phase);
-    expectCurve("group delay", box.groupDelay.data(), r.delay);
-    expectCurve("impedance", box.front().impedance.data(), r.imp);
-    expectCurve("impedance phase", box.impedancePhase.data(), r.impPhase);
-    expectCurve("excursion", box.front().excursion.data(), r.exc);
+    expectCommonCurves(box, r);
     if (const auto* br = dynamic_cast<const TBassReflexBox*>(&box)) {
         expectCurve("driver SPL", br->driverSPL.data(), r.driverSpl);
         expectCurve("port SPL", br->portSPL.data(), r.portSpl);

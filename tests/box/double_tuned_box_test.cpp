@@ -20,22 +20,15 @@ namespace {
 
 using test::DtRefBox;
 using test::DtRefParams;
+using test::maxOf;
+using test::roundPort;
+using test::setBox;
+using test::setPort;
 using test::DtRefPort;
 
 std::unique_ptr<TDoubleTunedBox> makeBox(int type, UiHost& ui) {
     if (type == 1) return std::make_unique<TBassReflexDTBox>(ui);
     return std::make_unique<TBassReflexDT2Box>(ui);
-}
-
-void setBox(TDoubleTunedBox& project, TBoxObject& b, const DtRefBox& v) {
-    project.setBoxVolume(b, v.Vb);
-    b.Qb = v.Qb, b.Ql = v.Ql, b.fill = v.fill, b.boxChanged = 1;
-}
-
-void setPort(TPortObject& port, const DtRefPort& v) {
-    port.L = v.L, port.D = v.D, port.S = v.S, port.flare = v.flare, port.ports = v.ports;
-    port.computeSeff();
-    port.portChanged = 1;
 }
 
 void apply(TDoubleTunedBox& box, const DtRefParams& q, const test::TempDir& dir) {
@@ -45,10 +38,6 @@ void apply(TDoubleTunedBox& box, const DtRefParams& q, const test::TempDir& dir)
     setPort(box.rearPort(), q.rearPort);
     setPort(box.frontPort(), q.frontPort);
     box.UpdateResonances();
-}
-
-DtRefPort roundPort(double length, double diameter, int ports = 1) {
-    return {length, diameter, 3.14159265359 * diameter * diameter / 4, 0.0, ports};
 }
 
 // The built-in unit with a 40 l chamber behind it and a 25 l second chamber.
@@ -62,10 +51,6 @@ DtRefParams baseParams(int type) {
     q.frontPort = roundPort(0.1, 0.08);
     if (type == 2) std::swap(q.rearBox, q.frontBox);
     return q;
-}
-
-double maxOf(const std::array<double, kMaxPoints>& v, int n) {
-    return *std::max_element(v.begin(), v.begin() + n);
 }
 
 // ---- the curves against the plain implementation ------------------------------------
@@ -130,13 +115,7 @@ TEST_P(DoubleTunedReference, CurvesEqualTheFormulas) {
     const int n = q.base.N;
     ASSERT_EQ(box->pointCount(), n);
     EXPECT_EQ(box->lastPassCount(), q.base.cmsNonlinear ? 2 : 1);
-    test::expectCurve("f", sharedSetup().grid.f.data(), r.f);
-    test::expectCurve("SPL", box->SPL.data(), r.spl);
-    test::expectCurve("phase", box->splPhase.data(), r.phase);
-    test::expectCurve("group delay", box->groupDelay.data(), r.delay);
-    test::expectCurve("impedance", box->front().impedance.data(), r.imp);
-    test::expectCurve("impedance phase", box->impedancePhase.data(), r.impPhase);
-    test::expectCurve("excursion", box->front().excursion.data(), r.exc);
+    test::expectCommonCurves(*box, r);
     test::expectCurve("driver SPL", box->driverSPL.data(), r.driverSpl);
     test::expectCurve("front port SPL", box->frontPortSPL.data(), r.frontSpl);
     test::expectCurve("rear air speed", box->rearAirSpeed.data(), r.rearSpeed);
@@ -218,7 +197,7 @@ TEST_P(DoubleTunedType, FreeResonancesOfTheChambersInTheirPortsOrder) {
         // of the load behind the cone vanishes there.
         const double cr = (1 + 0.002 * g.rearBox.fill) * g.rearBox.Vb / 142000;
         const double cf = (1 + 0.002 * g.frontBox.fill) * g.frontBox.Vb / 142000;
-        const double mr = test::dtRefMass(g.rearPort), mf = test::dtRefMass(g.frontPort);
+        const double mr = test::refPortMass(g.rearPort), mf = test::refPortMass(g.frontPort);
         for (const double f : {rp.fp, fp.fp}) {
             const std::complex<double> jw(0, 2 * 3.141592653589793 * f);
             std::complex<double> y, scale;

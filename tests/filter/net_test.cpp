@@ -78,9 +78,8 @@ TEST(NetComponent, NamesUnitsAndDefaultsFollowSectionAndBranch) {
     EXPECT_EQ(branch, 5);
     EXPECT_EQ(bass.FindComponent("L31"), nullptr);
 
-    TComp r, c, l;
+    TComp r, l;
     r.Reset(CompKind::Resistor, 1, 4);
-    c.Reset(CompKind::Capacitor, 1, 4);
     l.Reset(CompKind::Inductor, 1, 4);
     EXPECT_STREQ(r.Name(), "R25");
     EXPECT_EQ(l.seriesResistance, 0.5);
