@@ -43,6 +43,8 @@ constexpr CommandInfo kCommands[] = {
     {cmd::PrintDiagrams, "&Diagrams", A::PrintDiagrams, N::AnyProject},
     {cmd::CopyWindow, "&Copy window", A::CopyWindow, N::AnyProject},
     {cmd::Exit, "E&xit", A::Exit, N::Nothing},
+    {cmd::Undo, "&Undo", A::Undo, N::AnyProject},
+    {cmd::Redo, "&Redo", A::Redo, N::AnyProject},
     // File > Export of a box project
     {cmd::ExportSpl, "&SPL", A::BoxExport, N::BoxProject, 0},
     {cmd::ExportSplRoom, "SPL in &room/cabinet", A::BoxExport, N::BoxProject, 1},
@@ -167,6 +169,10 @@ MenuNode printMenu() {
     return items("&Print", {cmd::PrintWindow, cmd::PrintDiagrams});
 }
 
+MenuNode editMenu() {
+    return items("&Edit", {cmd::Undo, cmd::Redo});
+}
+
 MenuNode windowMenu() {
     return items("&Window", {cmd::ArrangeIcons, cmd::Cascade, cmd::Tile, cmd::DefaultSize, cmd::UserNote});
 }
@@ -194,6 +200,7 @@ MenuBar boxMenu(bool reflexBandpass) {
                                        cmd::ExportMaxSpl}),
                      item(cmd::Exit),
                  }));
+    bar.push_back(editMenu());
     if (reflexBandpass) {
         bar.push_back(items("R&ear driver unit", {cmd::RearDriverConfig, cmd::RearDriverLoad}));
         bar.push_back(items("Fr&ont driver unit", {cmd::DriverConfig, cmd::DriverLoad, cmd::DriverEdit,
@@ -257,6 +264,7 @@ MenuBar filterMenu(bool advanced) {
                                        std::move(exportMenu),
                                        item(cmd::Exit),
                                    }));
+    bar.push_back(editMenu());
     if (advanced) {
         bar.push_back(
             items("&Network", {cmd::NetworkNet1, cmd::NetworkNet2, cmd::NetworkNet3, cmd::NetworkNet4}));

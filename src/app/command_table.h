@@ -23,6 +23,8 @@ enum class CommandAction {
     CopyWindow, // answered by the focused diagram window
     BoxExport,  // arg: export kind 0 to 5
     UserNote,
+    Undo,
+    Redo,
     Exit,
     About,
     EditBox,

@@ -245,6 +245,7 @@ void TBoxEmbryo::ChangeNotification(int code) {
     if (setup().calculateImmediately != 0 || code == kChangeDataSheetOnly) {
         Calculate(code == kChangeDataSheetOnly ? 1 : 0);
     }
+    if (changeObserver) changeObserver(code);
 }
 
 bool TBoxEmbryo::CanClose() {
@@ -746,9 +747,9 @@ bool TBoxEmbryo::writeCommonRecords(BinaryWriter& w) {
     return snapshot_->window().writeRecord(w);
 }
 
-bool TBoxEmbryo::writeProjectBytes(BinaryWriter& w) {
+bool TBoxEmbryo::writeProjectBytes(BinaryWriter& w, bool calculate) {
     writeCommonRecords(w);
-    Calculate(0);
+    if (calculate) Calculate(0);
     writeTypeRecords(w);
     return w.u16(static_cast<std::uint16_t>(kEndMarker), "endMarker");
 }
@@ -792,6 +793,8 @@ bool TBoxEmbryo::SaveAs() {
 
 bool TBoxEmbryo::loadStoredUnit(TSpeakerObject& driver, const std::string& storedName,
                                 FileSelector& selector) {
+    // An undo state brings the unit's record itself.
+    if (restoringUndo_) return driver.unitOk != 0;
     const std::string resolved = resolveStoredName(storedName);
     selector.rememberedPath = resolved;
     if (!driver.Load(resolved)) {
@@ -813,7 +816,7 @@ bool TBoxEmbryo::readCommonRecords(BinaryReader& r, int& fileVersion) {
     // The opener chose this object by the code; a file of another type would be misread.
     if (code != typeCode()) return false;
     if (version < kOldestFileVersion) return false;
-    if (version != kProjectFileVersion) ui_.error(kOldFileCaption, kOldFileText);
+    if (version != kProjectFileVersion && !restoringUndo_) ui_.error(kOldFileCaption, kOldFileText);
     fileVersion = version;
     setup().fileVersion = version;
 
@@ -828,7 +831,7 @@ bool TBoxEmbryo::readCommonRecords(BinaryReader& r, int& fileVersion) {
 
     // Short reads of these leave the fields as they were; the reader stays failed, so the
     // snapshot window record below (or the end marker) refuses the file.
-    (void)front_->readRecord(r, &ui_);
+    (void)front_->readRecord(r, restoringUndo_ ? nullptr : &ui_);
     if (box_) {
         (void)box_->readRecord(r);
     } else {
@@ -855,7 +858,7 @@ bool TBoxEmbryo::readCommonRecords(BinaryReader& r, int& fileVersion) {
     for (int i = 0; i < windowCount_; ++i)
         windows_[static_cast<std::size_t>(i)]->setPointCount(setup().pointCount);
     // Puts the path into the snapshot selector, or clears both when the file is gone.
-    (void)snapshot_->LoadFromProject(snapshotPath);
+    if (!restoringUndo_ || snapshotPath != snapshot_->path()) (void)snapshot_->LoadFromProject(snapshotPath);
 
     (void)loadStoredUnit(*front_, frontUnitPath_, unitSelector_);
     needsRegrid_ = true;
@@ -871,11 +874,12 @@ bool TBoxEmbryo::readFrom(BinaryReader& r) {
     std::uint16_t marker = 0;
     if (!r.u16(marker) || marker != kEndMarker) return false;
 
-    if (driversComplete()) {
+    // An undone edit is calculated as the edit was: at once only when the setup says so.
+    if (driversComplete() && (!restoringUndo_ || setup().calculateImmediately != 0)) {
         if (!hasStdWaveModesExport()) ui_.remove(cmd::ExportSplWaveModes);
         Calculate(0);
     }
-    postChangeNotification(kChangeSaved);
+    if (!restoringUndo_) postChangeNotification(kChangeSaved);
     return true;
 }
 

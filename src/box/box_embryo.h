@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -139,8 +140,9 @@ public:
     // On success the project takes path as its file name and is no longer marked changed.
     [[nodiscard]] virtual bool WriteProject(const std::string& path);
     // The bytes WriteProject writes. Runs the calculation between the common and the type's
-    // records, as writing does.
-    [[nodiscard]] bool writeProjectBytes(BinaryWriter& w);
+    // records, as writing does, unless calculate is false (an undo state taken while the
+    // project does not calculate immediately).
+    [[nodiscard]] bool writeProjectBytes(BinaryWriter& w, bool calculate = true);
     // Enables Calculate when the front driver's parameters are complete, greys it otherwise.
     void UpdateCalculateCommand();
     // Effective Qts, fs and Vas of the front configuration.
@@ -180,6 +182,17 @@ public:
     // Whether the type drives a second, rear configuration (the reflex bandpass).
     [[nodiscard]] virtual bool usesRearDriver() const { return false; }
     void ChangeNotification(int code);
+    // Told after every change notification but kChangeSaved (the desktop program records an
+    // undo step there).
+    std::function<void(int code)> changeObserver;
+    // The project's state for undo: its file bytes (window placements left out: undo does not
+    // move windows) and the driver units' own records, which the file only names. Runs the
+    // calculation, as writing the file does, when the project calculates immediately.
+    [[nodiscard]] std::vector<std::uint8_t> captureUndoState();
+    // Puts a captured state back without reading files or showing messages; the window
+    // placements stay as they are. False (project unchanged or partly restored) for bytes
+    // that are not a state of this project.
+    [[nodiscard]] bool restoreUndoState(std::span<const std::uint8_t> state);
     // Offers to save a changed project: false when the user cancels, or when the save the
     // user asked for fails or is cancelled.
     [[nodiscard]] bool CanClose();
@@ -434,6 +447,8 @@ private:
     bool readFrom(BinaryReader& r);
     bool loadUnit(TSpeakerObject& driver, FileSelector& selector, std::string& storedPath);
     bool loadUnitFile(TSpeakerObject& driver, const std::string& path, std::string& storedPath);
+    // Every window placement the project file stores.
+    std::vector<WindowPlacement*> storedPlacements();
 
     std::unique_ptr<TBoxObject> sheetBox_;
     std::unique_ptr<TBoxObject> sheetBox2_;
@@ -474,6 +489,8 @@ private:
     bool maxSplStale_ = false;
     std::array<double, kMaxPoints> frontCoilPower_{};
     std::array<double, kMaxPoints> rearCoilPower_{};
+    // While an undo state is put back: nothing is loaded from disk, no message is shown.
+    bool restoringUndo_ = false;
     // Posted notifications check this so they never reach a destroyed project.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -37,6 +37,10 @@ inline constexpr int PrintDiagrams = 11864;
 inline constexpr int CopyWindow = 10104;
 inline constexpr int Exit = 10101;
 
+// Edit
+inline constexpr int Undo = 10130;
+inline constexpr int Redo = 10131;
+
 // File > Export of a box project; the comment gives the export kind
 inline constexpr int ExportSpl = 11873;          // 0
 inline constexpr int ExportSplRoom = 11872;      // 1

@@ -551,6 +551,7 @@ void TXover::ChangeNotification(int code) {
     }
     changed_ = 1;
     Calculate();
+    if (changeObserver) changeObserver(code);
 }
 
 void TXover::GeneralChanged() {

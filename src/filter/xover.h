@@ -107,6 +107,16 @@ public:
     void MarkChanged() { changed_ = 1; }
     // The project-changed notification: marks changed and recalculates.
     void ChangeNotification(int code);
+    // Told after every change notification but kChangeSaved (the desktop program records an
+    // undo step there).
+    std::function<void(int code)> changeObserver;
+    // The project's state for undo: its file bytes with the window placements left out
+    // (undo does not move windows).
+    [[nodiscard]] std::vector<std::uint8_t> CaptureUndoState();
+    // Puts a captured state back, the window placements kept as they are, and recalculates.
+    // The measured curves are read again by the networks. False for bytes that are not a
+    // state of this project.
+    [[nodiscard]] bool RestoreUndoState(std::span<const std::uint8_t> state);
     // The rays, the distance or "Infinite" changed: every network recomputes.
     void GeneralChanged();
     // TNetProject: an edit of a network; the recalculation is posted.
@@ -233,6 +243,7 @@ private:
     [[nodiscard]] const FVector& netGroupDelay(int i) const;
     [[nodiscard]] const TNetBase& netAt(int i) const;
     bool readFrom(BinaryReader& r);
+    std::vector<WindowPlacement*> storedPlacements();
     bool saveTo(const std::string& path, const char* failureCaption);
     void updateCaption();
 

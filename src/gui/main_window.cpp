@@ -40,6 +40,9 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -208,6 +211,7 @@ TMainWindow::TMainWindow(UiHost& ui, MainWindowHooks hooks, QWidget* parent)
     });
     host_.setRepaintCallback([this] { refresh(); });
     TBaseDialog::setHelpHook([this](const QString& path) { showTextFile(path); });
+    qApp->installEventFilter(this);
     // A refused entry beeps; the status bar says why, long enough to be read. The bar is
     // there from the start, so that the windows' space does not shrink at the first message.
     statusBar();
@@ -243,6 +247,12 @@ TMainWindow::MenuSetWidgets& TMainWindow::menuSetWidgets(MenuSetKind kind) {
             auto* action = new QAction(qs(child.text), this);
             const int id = child.id;
             action->setData(id);
+            if (id == cmd::Undo || id == cmd::Redo) {
+                action->setShortcut(QKeySequence(id == cmd::Undo ? QStringLiteral("Ctrl+Z")
+                                                                 : QStringLiteral("Ctrl+Shift+Z")));
+                // The modeless dialogs are windows of their own: undo works from them too.
+                action->setShortcutContext(Qt::ApplicationShortcut);
+            }
             connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
             menu->addAction(action);
             w.items[id] = action;
@@ -353,6 +363,8 @@ bool TMainWindow::commandImplemented(int id) const {
     case CommandAction::PrintDiagrams:
     case CommandAction::CopyWindow:
     case CommandAction::UserNote:
+    case CommandAction::Undo:
+    case CommandAction::Redo:
     case CommandAction::Exit:
     case CommandAction::About:
     case CommandAction::Calculate:
@@ -440,6 +452,10 @@ bool TMainWindow::canCloseProject() {
 }
 
 void TMainWindow::closeProject() {
+    undo_ = UndoHistory{};
+    savedUndoState_.reset();
+    undoClearPending_ = false;
+    projectDialogs_.clear();
     delete yankee_.data();
     windows_.reset();
     box_.reset();
@@ -462,6 +478,8 @@ bool TMainWindow::createBoxProject(int code) {
         applyCommandState(id);
     updateSubmenuVisibility();
     windows_ = std::make_unique<BoxProjectWindows>(*box_, *mdi_);
+    box_->changeObserver = [this](int) { scheduleUndoRecord(); };
+    resetUndoHistory();
     // Open and the project's Save as share one file selector state.
     box_->projectSelector().rememberedPath = openFileData_.rememberedPath;
     return true;
@@ -545,6 +563,7 @@ void TMainWindow::loadProjectFile(const std::string& path) {
                 applySheetPlacement(*box_, *sheet);
             box_->PostCreation(true);
         }
+        resetUndoHistory();
         refresh();
         return;
     }
@@ -559,6 +578,7 @@ void TMainWindow::loadProjectFile(const std::string& path) {
             } else {
                 filterWindows_->applyStoredPlacements();
             }
+            resetUndoHistory();
         }
         refresh();
         return;
@@ -593,7 +613,136 @@ void TMainWindow::projectChanged(int code) {
 void TMainWindow::calculationRequest() {
     if (box_) box_->Calculate(0);
     if (xover_) (void)xover_->Calculate();
+    // The general settings' dialog asks for this instead of a change notification.
+    scheduleUndoRecord();
     refresh();
+}
+
+// ---- undo ----------------------------------------------------------------------------------
+
+std::optional<UndoHistory::State> TMainWindow::captureProjectState() {
+    if (box_) return box_->captureUndoState();
+    if (xover_) return xover_->CaptureUndoState();
+    return std::nullopt;
+}
+
+void TMainWindow::scheduleUndoRecord() {
+    if (restoringUndo_ || undoRecordPending_ || (!box_ && !xover_)) return;
+    undoRecordPending_ = true;
+    // After the notifications already queued: an action's several notifications become one step.
+    QPointer<TMainWindow> self(this);
+    host_.post([self] {
+        if (self) self->recordUndoState();
+    });
+}
+
+void TMainWindow::resetUndoHistory() {
+    undoClearPending_ = true;
+    undo_ = UndoHistory{};
+    savedUndoState_.reset();
+    updateUndoCommands();
+    scheduleUndoRecord();
+}
+
+void TMainWindow::recordUndoState() {
+    undoRecordPending_ = false;
+    std::optional<UndoHistory::State> state = captureProjectState();
+    if (!state) return;
+    const bool saved = box_ ? !box_->isChanged() : !xover_->IsChanged();
+    if (saved) savedUndoState_ = *state;
+    if (undoClearPending_) {
+        undoClearPending_ = false;
+        undo_.clear(std::move(*state));
+    } else {
+        (void)undo_.record(std::move(*state));
+    }
+    updateUndoCommands();
+}
+
+void TMainWindow::updateUndoCommands() {
+    if (undo_.canUndo()) {
+        host_.enable(cmd::Undo);
+    } else {
+        host_.grey(cmd::Undo);
+    }
+    if (undo_.canRedo()) {
+        host_.enable(cmd::Redo);
+    } else {
+        host_.grey(cmd::Redo);
+    }
+}
+
+void TMainWindow::rememberDialog(int id, QWidget* dialog) {
+    projectDialogs_[id] = dialog;
+}
+
+void TMainWindow::stepUndo(bool forward) {
+    if (!box_ && !xover_) return;
+    // A step still to be recorded comes first, so that undo takes back the latest edit.
+    if (undoRecordPending_) recordUndoState();
+    std::optional<UndoHistory::State> state = forward ? undo_.redo() : undo_.undo();
+    if (!state) {
+        host_.beep();
+        return;
+    }
+    restoringUndo_ = true;
+    // The dialogs show the values they were opened with: open them again on the restored
+    // project, where they were. The unit editor works on its own record and the music
+    // filter on no project value; they stay.
+    std::vector<std::pair<int, QRect>> reopen;
+    for (auto& [id, dialog] : projectDialogs_) {
+        if (!dialog || id == cmd::DriverEdit || id == cmd::FilterMusic) continue;
+        reopen.emplace_back(id, dialog->geometry());
+        delete dialog.data();
+    }
+    const bool ok = box_ ? box_->restoreUndoState(*state) : xover_->RestoreUndoState(*state);
+    if (!ok) host_.beep();
+    const bool saved = savedUndoState_ && *savedUndoState_ == *state;
+    if (box_) {
+        if (saved) {
+            box_->ChangeNotification(TBoxEmbryo::kChangeSaved);
+        } else {
+            box_->markChanged();
+        }
+    } else if (xover_) {
+        if (saved) {
+            xover_->ChangeNotification(TXover::kChangeSaved);
+        } else {
+            xover_->MarkChanged();
+        }
+    }
+    for (const auto& [id, geometry] : reopen) {
+        if (box_) {
+            openDialogFor(id);
+        } else {
+            openFilterDialog(id);
+        }
+        if (QWidget* d = projectDialogs_[id]) d->setGeometry(geometry);
+    }
+    restoringUndo_ = false;
+    updateUndoCommands();
+    refresh();
+}
+
+bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* edit = qobject_cast<const QLineEdit*>(watched);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool undoKey = key->matches(QKeySequence::Undo);
+        const bool redoKey =
+            key->matches(QKeySequence::Redo) ||
+            key->keyCombination() == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z);
+        if (edit && (undoKey || redoKey) && (box_ || xover_)) {
+            // Typed text not yet entered is undone in the field; otherwise the project's step.
+            const bool fieldHasStep =
+                edit->isModified() && (undoKey ? edit->isUndoAvailable() : edit->isRedoAvailable());
+            if (!fieldHasStep) {
+                event->ignore();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainWindow::refresh() {
@@ -625,6 +774,11 @@ void TMainWindow::runCommand(int id) {
     if (!commandAvailable(*c, open) || !commandImplemented(id)) return;
     if (host_.commands().state(id) != CommandState::Enabled) return;
     switch (c->action) {
+    case CommandAction::Undo:
+    case CommandAction::Redo:
+        // Not a step of its own.
+        stepUndo(c->action == CommandAction::Redo);
+        return;
     case CommandAction::NewProject:
         newProject(c->arg);
         break;
@@ -703,6 +857,8 @@ void TMainWindow::runCommand(int id) {
         routeFilterCommand(id);
         break;
     }
+    // Edits that post no notification (a user note) are steps too.
+    scheduleUndoRecord();
     refresh();
 }
 
@@ -757,6 +913,7 @@ void TMainWindow::openDialogFor(int id) {
     const std::optional<ProjectDialog> kind = dialogOfCommand(id);
     if (kind) box_->setDialogOpen(*kind, true);
     host_.grey(id);
+    rememberDialog(id, dialog);
     TBoxEmbryo* project = box_.get();
     connect(dialog, &QObject::destroyed, this, [self, project, kind, id] {
         // The project's windows go first when it closes, so it is still there.

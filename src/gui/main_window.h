@@ -4,6 +4,7 @@
 #include "app/project_types.h"
 #include "core/command_state.h"
 #include "core/ui_host.h"
+#include "core/undo_history.h"
 #include "gui/project_ui_host.h"
 
 #include <QMainWindow>
@@ -123,6 +124,11 @@ public:
     // Moves and sizes the window so that its outer rectangle becomes r.
     void setOuterRect(const WindowRect& r);
 
+    // Edit > Undo and Redo: the project as it was before (after) the last undone edit.
+    void undo() { stepUndo(false); }
+    void redo() { stepUndo(true); }
+    [[nodiscard]] const UndoHistory& undoHistory() const { return undo_; }
+
     // Checks the open project's CanClose; true without a project.
     [[nodiscard]] bool canCloseProject();
     // Destroys the open project and its windows, closes the Yankee tool, shows the start menu.
@@ -130,6 +136,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Lets a field that holds typed text keep Ctrl+Z for that text.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showMenuSet(MenuSetKind kind);
@@ -170,6 +178,16 @@ private:
     };
     MenuSetWidgets& menuSetWidgets(MenuSetKind kind);
     void loadProjectFile(const std::string& path);
+    // Undo: one step per user action, recorded once the action's notifications have run.
+    void scheduleUndoRecord();
+    void recordUndoState();
+    // The next record starts the history over (a project was made or read).
+    void resetUndoHistory();
+    void stepUndo(bool forward);
+    void updateUndoCommands();
+    [[nodiscard]] std::optional<UndoHistory::State> captureProjectState();
+    // The project dialogs open by command id, so that undo can show them again.
+    void rememberDialog(int id, QWidget* dialog);
 
     ProjectUiHost host_;
     MainWindowHooks hooks_;
@@ -185,6 +203,12 @@ private:
     bool showLoadDriverNotice_ = true;
     FileSelector openFileData_;
     std::optional<WindowRect> pendingOuterRect_;
+    UndoHistory undo_;
+    std::optional<UndoHistory::State> savedUndoState_;
+    bool undoRecordPending_ = false;
+    bool undoClearPending_ = false;
+    bool restoringUndo_ = false;
+    std::map<int, QPointer<QWidget>> projectDialogs_;
 };
 
 } // namespace harlox

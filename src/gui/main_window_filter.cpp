@@ -99,6 +99,8 @@ bool TMainWindow::createFilterProject(int code) {
     updateSubmenuVisibility();
     filterWindows_ = std::make_unique<FilterProjectWindows>(*xover_, *mdi_, host_,
                                                             [self](QDialog& d) { return self ? self->execDialog(d) : 0; });
+    xover_->changeObserver = [this](int) { scheduleUndoRecord(); };
+    resetUndoHistory();
     return true;
 }
 
@@ -175,6 +177,7 @@ void TMainWindow::openFilterDialog(int id) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     filterWindows_->adopt(dialog);
     host_.grey(id);
+    rememberDialog(id, dialog);
     const TXover* owner = xover_.get();
     connect(dialog, &QObject::destroyed, this, [self, owner, id] {
         // The project's windows and dialogs go first when it closes, so it is still there.
