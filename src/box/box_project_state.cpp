@@ -53,17 +53,13 @@ std::vector<std::uint8_t> TBoxEmbryo::captureUndoState() {
     if (calculate) Calculate(0);
     // Placements follow the live windows, which undo leaves where they are: a moved window is
     // no step.
-    const std::vector<WindowPlacement*> placements = storedPlacements();
-    std::vector<WindowPlacement> live;
-    for (WindowPlacement* p : placements) {
-        live.push_back(*p);
-        *p = WindowPlacement{};
-    }
     const bool minimised = std::exchange(dataSheetMinimised, false);
     BinaryWriter project;
-    (void)writeProjectBytes(project, calculate);
-    for (std::size_t i = 0; i < placements.size(); ++i)
-        *placements[i] = live[i];
+    {
+        PlacementsKept live(storedPlacements());
+        live.blank();
+        (void)writeProjectBytes(project, calculate);
+    }
     dataSheetMinimised = minimised;
 
     BinaryWriter w;
@@ -83,19 +79,17 @@ bool TBoxEmbryo::restoreUndoState(std::span<const std::uint8_t> state) {
     // The units first: the project's records complete them and its calculation uses them.
     if (!readUnit(r, *front_) || !readUnit(r, *rear_)) return false;
 
-    const std::vector<WindowPlacement*> placements = storedPlacements();
-    std::vector<WindowPlacement> live;
-    for (const WindowPlacement* p : placements)
-        live.push_back(*p);
     const bool minimised = dataSheetMinimised;
     const bool changedBefore = changed_;
-    restoringUndo_ = true;
-    BinaryReader pr(project);
-    const bool ok = readFrom(pr);
-    restoringUndo_ = false;
+    bool ok = false;
+    {
+        PlacementsKept live(storedPlacements());
+        restoringUndo_ = true;
+        BinaryReader pr(project);
+        ok = readFrom(pr);
+        restoringUndo_ = false;
+    }
     setup().fileVersion = kProjectFileVersion;
-    for (std::size_t i = 0; i < placements.size(); ++i)
-        *placements[i] = live[i];
     dataSheetMinimised = minimised;
     changed_ = changedBefore;
     UpdateCalculateCommand();

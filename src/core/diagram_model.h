@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace harlox {
 
@@ -28,6 +30,31 @@ struct WindowPlacement {
     bool write(BinaryWriter& w) const;
     bool read(BinaryReader& r);
     bool operator==(const WindowPlacement&) const = default;
+};
+
+// Keeps the placements as they are now and puts them back when it goes: a project state is
+// written or read in between without moving the live windows.
+class PlacementsKept {
+public:
+    explicit PlacementsKept(std::vector<WindowPlacement*> placements) : placements_(std::move(placements)) {
+        for (const WindowPlacement* p : placements_)
+            kept_.push_back(*p);
+    }
+    ~PlacementsKept() {
+        for (std::size_t i = 0; i < placements_.size(); ++i)
+            *placements_[i] = kept_[i];
+    }
+    PlacementsKept(const PlacementsKept&) = delete;
+    PlacementsKept& operator=(const PlacementsKept&) = delete;
+    // Empties them until then, so that where the windows are is no part of what is written.
+    void blank() {
+        for (WindowPlacement* p : placements_)
+            *p = WindowPlacement{};
+    }
+
+private:
+    std::vector<WindowPlacement*> placements_;
+    std::vector<WindowPlacement> kept_;
 };
 
 struct AxisRange {

@@ -16,33 +16,27 @@ std::vector<WindowPlacement*> TXover::storedPlacements() {
 }
 
 std::vector<std::uint8_t> TXover::CaptureUndoState() {
-    const std::vector<WindowPlacement*> placements = storedPlacements();
-    std::vector<WindowPlacement> live;
-    for (WindowPlacement* p : placements) {
-        live.push_back(*p);
-        *p = WindowPlacement{};
-    }
     BinaryWriter w;
-    (void)writeProjectBytes(w);
-    for (std::size_t i = 0; i < placements.size(); ++i)
-        *placements[i] = live[i];
+    {
+        PlacementsKept live(storedPlacements());
+        live.blank();
+        (void)writeProjectBytes(w);
+    }
     return w.take();
 }
 
 bool TXover::RestoreUndoState(std::span<const std::uint8_t> state) {
     if (info_ == nullptr) return false;
-    const std::vector<WindowPlacement*> placements = storedPlacements();
-    std::vector<WindowPlacement> live;
-    for (const WindowPlacement* p : placements)
-        live.push_back(*p);
     const TGeneral generalBefore = general_;
     const std::uint8_t changedBefore = changed_;
-    BinaryReader r(state);
-    const bool ok = readFrom(r);
+    bool ok = false;
+    {
+        PlacementsKept live(storedPlacements());
+        BinaryReader r(state);
+        ok = readFrom(r);
+    }
     // A half-read state must not leave the shared settings half read too.
     if (!ok) general_ = generalBefore;
-    for (std::size_t i = 0; i < placements.size(); ++i)
-        *placements[i] = live[i];
     version_ = kCurrentVersion;
     changed_ = changedBefore;
     (void)Calculate();
